@@ -1,0 +1,136 @@
+#include "dialogue.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "messages.h"
+
+namespace {
+
+constexpr char EXTENSION[] = ".bmp";
+constexpr char RENAME_SUFFIX[] = "_2";
+constexpr int NOISE_MODE_CUSTOM = 4;
+
+struct ThresholdPreset {
+    int noise_mode;
+    double max_threshold;
+    double min_threshold;
+};
+
+constexpr ThresholdPreset THRESHOLD_PRESETS[] = {
+    {1, 0.05, 0.003},  // sharp removal
+    {2, 0.2, 0.0},     // flatten everything
+    {3, 0.01, 0.005},  // gentle removal
+};
+
+// Prompts end without a line break; make them visible before blocking.
+void ask(const char* prompt) {
+    std::fputs(prompt, stdout);
+    std::fflush(stdout);
+}
+
+// One word, as "%s" reads it, but bounded by the buffer: a longer word
+// leaves at least MAX_BASE_NAME_LENGTH + 1 characters and is refused later.
+bool readName(char* name) {
+    static_assert(NAME_BUFFER_SIZE == 100, "the width below must match the buffer");
+    return std::scanf("%99s", name) == 1;
+}
+
+void echoWithExtension(const char* format, const char* base_name) {
+    char dum[NAME_BUFFER_SIZE];
+    std::strcpy(dum, base_name);
+    std::strcat(dum, EXTENSION);
+    std::printf(format, dum);
+}
+
+// Results of these reads stay as the read leaves them: a non-number keeps the
+// start value, as a formatted read does.
+void readInteger(std::int32_t* value) {
+    std::fflush(stdout);
+    int read_value;
+    if (std::scanf("%d", &read_value) == 1) *value = read_value;
+}
+
+void readDouble(double* value) {
+    std::fflush(stdout);
+    double read_value;
+    if (std::scanf("%lf", &read_value) == 1) *value = read_value;
+}
+
+void printBanner() {
+    std::fputs(kBannerStars, stdout);
+    std::fputs(kBannerTitle, stdout);
+    std::fputs(kBannerCredit, stdout);
+    std::fputs(kBannerClosingStars, stdout);
+}
+
+void askRemovalCoefficient(FilterParameters* parameters) {
+    std::fputs(kCoefficientHint, stdout);
+    std::fputs(kCoefficientScale, stdout);
+    std::fputs(kCoefficientPrompt, stdout);
+    readDouble(&parameters->removal_coefficient);
+}
+
+void askThresholds(FilterParameters* parameters) {
+    std::fputs(kNoiseModeHeading, stdout);
+    std::fputs(kNoiseModeMenu, stdout);
+    std::int32_t noise_mode = 0;
+    readInteger(&noise_mode);
+    for (const ThresholdPreset& preset : THRESHOLD_PRESETS) {
+        if (preset.noise_mode == noise_mode) {
+            parameters->max_threshold = preset.max_threshold;
+            parameters->min_threshold = preset.min_threshold;
+            return;
+        }
+    }
+    if (noise_mode != NOISE_MODE_CUSTOM) return;
+    std::fputs(kThresholdHint, stdout);
+    std::fputs(kMaxThresholdPrompt, stdout);
+    readDouble(&parameters->max_threshold);
+    std::fputs(kMinThresholdPrompt, stdout);
+    readDouble(&parameters->min_threshold);
+}
+
+}  // namespace
+
+DialogueStatus runParameterDialogue(FilterParameters* parameters) {
+    printBanner();
+
+    ask(kPromptInputName);
+    if (!readName(parameters->input_name)) return DialogueStatus::answers_ended;
+    if (std::strlen(parameters->input_name) > MAX_BASE_NAME_LENGTH) return DialogueStatus::input_name_too_long;
+    echoWithExtension(kEchoInputName, parameters->input_name);
+
+    std::fputs(kOverwriteWarning, stdout);
+    ask(kPromptOutputName);
+    if (!readName(parameters->output_name)) return DialogueStatus::answers_ended;
+    if (std::strlen(parameters->output_name) > MAX_BASE_NAME_LENGTH) return DialogueStatus::output_name_too_long;
+    echoWithExtension(kEchoOutputName, parameters->output_name);
+
+    // Never let the output replace the input just because the names match.
+    if (std::strcmp(parameters->input_name, parameters->output_name) == 0) {
+        if (std::strlen(parameters->output_name) > MAX_RENAMED_BASE_NAME_LENGTH)
+            return DialogueStatus::renamed_output_too_long;
+        std::strcat(parameters->output_name, RENAME_SUFFIX);
+        std::printf(kSameNameNotice, parameters->output_name);
+    }
+
+    std::fputs(kModeMenuFirstHalf, stdout);
+    std::fputs(kModeMenuSecondHalf, stdout);
+    readInteger(&parameters->filter_mode);
+
+    if (parameters->filter_mode == FILTER_MODE_MEDIAN) askRemovalCoefficient(parameters);
+    if (parameters->filter_mode == FILTER_MODE_CRISP_SMOOTH_BLEND) askThresholds(parameters);
+    return DialogueStatus::complete;
+}
+
+const char* dialogueRefusalText(DialogueStatus status) {
+    switch (status) {
+        case DialogueStatus::answers_ended: return kAnswersEnded;
+        case DialogueStatus::input_name_too_long: return kInputNameTooLong;
+        case DialogueStatus::output_name_too_long: return kOutputNameTooLong;
+        case DialogueStatus::renamed_output_too_long: return kRenamedOutputTooLong;
+        case DialogueStatus::complete: break;
+    }
+    return "";
+}

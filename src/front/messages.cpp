@@ -1,0 +1,73 @@
+// Compiled with the console's execution character set: keep every
+// non-ASCII text of the program in this file.
+#include "messages.h"
+
+const char kBannerStars[] = "☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆\n";
+const char kBannerTitle[] = "☆\tザルフェン　ver1.1a\t\t☆\n";
+const char kBannerCredit[] = "☆\t2006/9/6\tノイズ除去ツール\t☆\n";
+const char kBannerClosingStars[] = "☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆☆\n\n\n";
+const char kPromptInputName[] = "入力ファイル名(英数字のみ・拡張子不要)：";
+const char kEchoInputName[] = "入力ファイル名 : %s\n";
+const char kOverwriteWarning[] = "\nファイルの上書き注意！(別名で保存しましょう）";
+const char kPromptOutputName[] = "\n出力ファイル名(英数字のみ・拡張子不要)：";
+const char kEchoOutputName[] = "出力ファイル名: %s\n";
+const char kSameNameNotice[] = "入力ファイル名と出力ファイル名が同名です。\n出力ファイル名を%sに変更します。\n";
+const char kModeMenuFirstHalf[] =
+    "\nフィルタモード\tお勧め度(★)\n\t\t0:平滑化フィルタ\t(★☆☆☆☆)\n\t\t1:メディアン・フィルタ\t(★★★☆☆)";
+const char kModeMenuSecondHalf[] =
+    "\t\t\n\t\t2:オリジナルブレンド\t(★★★★☆)\n\t\t3:くっきり滑らかブレンド(★★★★★)\n\t\t：";
+const char kCoefficientHint[] = "ノイズ除去係数を入力してください （20％を目安に)\n";
+const char kCoefficientScale[] = "除去強度（高い）<-------------->　除去強度（低い）\n";
+const char kCoefficientPrompt[] = "     0[％]                            100[％] :";
+const char kNoiseModeHeading[] = "\nノイズ除去モードを入力してください\n";
+const char kNoiseModeMenu[] =
+    "\nノイズ除去モード 1:シャープに、ノイズを除去\n\t\t 2:全てをまったいらに\n\t\t 3:控えめ除去\n\t\t 4:任意入力\n\t\t :";
+const char kThresholdHint[] = "最大閾値と最小閾値を入力してください(0から1までの間)\n";
+const char kMaxThresholdPrompt[] = "最大値:";
+const char kMinThresholdPrompt[] = "\n最小値:";
+
+const char kAnswersEnded[] = "\n入力が途中で終わりました。処理を中止します。\n";
+const char kInputNameTooLong[] = "\n入力ファイル名が長すぎます(95文字まで)。処理を中止します。\n";
+const char kOutputNameTooLong[] = "\n出力ファイル名が長すぎます(95文字まで)。処理を中止します。\n";
+const char kRenamedOutputTooLong[] =
+    "\n出力ファイル名が長すぎて_2を付けられません(93文字まで)。処理を中止します。\n";
+
+const char kPleaseWait[] = "しばらくお待ちください\n";
+const char kFilterDone[] = "フィルタ処理完了!!\n";
+
+const char kSmoothingStarted[] = "平滑化フィルタの処理中\n";
+const char kMedianStarted[] = "メディアン・フィルタの処理中\n";
+const char kProgressFormat[] = "進行度：%2.1lf％\n";
+
+const char kReadOpenFailed[] = "readBmp: ファイル名が間違っているか、存在しません!\n";
+const char kReadOpenFailedTrailer[] = "\n\n\n\n\n";
+const char kWriteOpenFailed[] = "writeBmp: Open error!\n";
+const char kWriteFailed[] = "writeBmp: 書き込みに失敗しました。出力ファイルは作成されていません!\n";
+
+namespace {
+
+struct ReadRefusal {
+    BmpStatus status;
+    const char* text;
+};
+
+constexpr ReadRefusal READ_REFUSALS[] = {
+    {BmpStatus::truncated_header, "readBmp: ファイルがヘッダの途中で終わっています!\n"},
+    {BmpStatus::not_a_bmp, "readBmp: BMPファイルではありません!\n"},
+    {BmpStatus::unsupported_header, "readBmp: 対応していない形式のBMPヘッダです!\n"},
+    {BmpStatus::bad_pixel_offset, "readBmp: 画素データの位置が正しくありません!\n"},
+    {BmpStatus::unsupported_bit_depth, "readBmp: 24ビットカラーのBMPファイルではありません!\n"},
+    {BmpStatus::compressed, "readBmp: 圧縮されたBMPファイルには対応していません!\n"},
+    {BmpStatus::empty_picture, "readBmp: 画像の幅または高さが0です!\n"},
+    {BmpStatus::picture_too_large, "readBmp: 画像が大きすぎます(幅・高さとも2000画素まで)!\n"},
+    {BmpStatus::truncated_pixels, "readBmp: ファイルが画素データの途中で終わっています!\n"},
+    {BmpStatus::read_error, "readBmp: ファイルを読み込めません!\n"},
+};
+
+}  // namespace
+
+const char* readRefusalText(BmpStatus status) {
+    for (const ReadRefusal& refusal : READ_REFUSALS)
+        if (refusal.status == status) return refusal.text;
+    return "readBmp: ?\n";
+}

@@ -1,0 +1,154 @@
+#include "bmp_format.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t CORE_INFO_HEADER_BYTES = 40;
+constexpr std::size_t SMALLEST_HEADER_BYTES = FILE_HEADER_BYTES + CORE_INFO_HEADER_BYTES;
+constexpr std::uint32_t ACCEPTED_INFO_HEADER_SIZES[] = {40, 108, 124};
+constexpr std::uint16_t BMP_SIGNATURE = 0x4D42;  // "BM" read little-endian
+constexpr std::uint16_t BITS_PER_PIXEL = 24;
+constexpr std::uint32_t UNCOMPRESSED = 0;
+constexpr std::size_t BYTES_PER_PIXEL = 3;
+
+std::uint16_t readU16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+
+std::uint32_t readU32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
+           (std::uint32_t(p[3]) << 24);
+}
+
+std::int32_t readS32(const std::uint8_t* p) {
+    // Two's complement by arithmetic, so no implementation-defined cast.
+    const std::int64_t u = readU32(p);
+    return std::int32_t(u >= 0x80000000LL ? u - 0x100000000LL : u);
+}
+
+bool isAcceptedInfoHeaderSize(std::uint32_t size) {
+    for (std::uint32_t accepted : ACCEPTED_INFO_HEADER_SIZES)
+        if (size == accepted) return true;
+    return false;
+}
+
+// Accepts -2000..-1 and 1..2000 without ever negating INT_MIN.
+bool isDimensionInRange(std::int32_t value, int limit) {
+    return value != 0 && value >= -limit && value <= limit;
+}
+
+void fillGeometry(const std::uint8_t* h, ImageGeometry* g) {
+    g->bfType = readU16(h + 0);
+    g->bfSize = readU32(h + 2);
+    g->bfReserved1 = readU16(h + 6);
+    g->bfReserved2 = readU16(h + 8);
+    g->bfOffBits = readU32(h + 10);
+    g->biSize = readU32(h + 14);
+    g->biWidth = readS32(h + 18);
+    g->biHeight = readS32(h + 22);
+    g->biPlanes = readU16(h + 26);
+    g->biBitCount = readU16(h + 28);
+    g->biCompression = readU32(h + 30);
+    g->biSizeImage = readU32(h + 34);
+    g->biXPelsPerMeter = readS32(h + 38);
+    g->biYPelsPerMeter = readS32(h + 42);
+    g->biClrUsed = readU32(h + 46);
+    g->biClrImportant = readU32(h + 50);
+}
+
+bool readExactly(const ByteSource& source, std::uint8_t* destination, std::size_t count) {
+    return source.read(source.context, destination, count) == count;
+}
+
+BmpStatus shortReadStatus(const ByteSource& source, BmpStatus truncated) {
+    return source.failed(source.context) ? BmpStatus::read_error : truncated;
+}
+
+int workingRowOf(int file_row, const PixelLayout& layout) {
+    return layout.top_down ? file_row : layout.height - 1 - file_row;
+}
+
+// File byte k (blue, green, red) of a pixel is working channel 2 - k.
+void unpackRow(const std::uint8_t* file_row, int width, std::uint8_t* image_row) {
+    for (int x = 0; x < width; ++x)
+        for (int k = 0; k < 3; ++k) image_row[x * 3 + (2 - k)] = file_row[x * 3 + k];
+}
+
+void packRow(const std::uint8_t* image_row, int width, std::uint8_t* file_row) {
+    for (int x = 0; x < width; ++x)
+        for (int k = 0; k < 3; ++k) file_row[x * 3 + k] = image_row[x * 3 + (2 - k)];
+}
+
+// One padded file row; the widest row fits (2000 x 3 rounded up to 4).
+std::uint8_t row_buffer[ROW_STRIDE + 4];
+
+}  // namespace
+
+BmpStatus parseBmpHeader(const std::uint8_t* bytes, std::size_t available, ImageGeometry* geometry,
+                         std::size_t* header_bytes) {
+    // Checked in file order, so each field is looked at only once the bytes
+    // before it are known to be present and valid.
+    *header_bytes = FILE_HEADER_BYTES;
+    if (available < FILE_HEADER_BYTES) return BmpStatus::truncated_header;
+    if (readU16(bytes) != BMP_SIGNATURE) return BmpStatus::not_a_bmp;
+    const std::uint32_t pixel_offset = readU32(bytes + 10);
+    if (pixel_offset < SMALLEST_HEADER_BYTES || pixel_offset > MAX_HEADER_BYTES)
+        return BmpStatus::bad_pixel_offset;
+    *header_bytes = pixel_offset;
+    if (available < pixel_offset) return BmpStatus::truncated_header;
+
+    fillGeometry(bytes, geometry);
+    if (!isAcceptedInfoHeaderSize(geometry->biSize)) return BmpStatus::unsupported_header;
+    if (pixel_offset < FILE_HEADER_BYTES + geometry->biSize) return BmpStatus::bad_pixel_offset;
+    if (geometry->biBitCount != BITS_PER_PIXEL) return BmpStatus::unsupported_bit_depth;
+    if (geometry->biCompression != UNCOMPRESSED) return BmpStatus::compressed;
+    if (geometry->biWidth == 0 || geometry->biHeight == 0) return BmpStatus::empty_picture;
+    if (geometry->biWidth < 0 || !isDimensionInRange(geometry->biWidth, MAX_IMAGE_COLUMNS) ||
+        !isDimensionInRange(geometry->biHeight, MAX_IMAGE_ROWS))
+        return BmpStatus::picture_too_large;
+    return BmpStatus::ok;
+}
+
+PixelLayout pixelLayoutOf(const ImageGeometry& geometry) {
+    PixelLayout layout;
+    layout.width = geometry.biWidth;
+    layout.top_down = geometry.biHeight < 0;
+    layout.height = layout.top_down ? -geometry.biHeight : geometry.biHeight;
+    layout.row_bytes = (std::size_t(layout.width) * BYTES_PER_PIXEL + 3) & ~std::size_t{3};
+    return layout;
+}
+
+BmpStatus loadBmp(const ByteSource& source, std::uint8_t* header, ImageGeometry* geometry, std::uint8_t* image) {
+    std::size_t have = 0;
+    std::size_t want = FILE_HEADER_BYTES;
+    BmpStatus status;
+    for (;;) {
+        if (!readExactly(source, header + have, want - have))
+            return shortReadStatus(source, BmpStatus::truncated_header);
+        have = want;
+        status = parseBmpHeader(header, have, geometry, &want);
+        // parseBmpHeader asks for more only while the header is still plausible,
+        // and never for more than MAX_HEADER_BYTES.
+        if (status != BmpStatus::truncated_header || want <= have) break;
+    }
+    if (status != BmpStatus::ok) return status;
+
+    const PixelLayout layout = pixelLayoutOf(*geometry);
+    for (int file_row = 0; file_row < layout.height; ++file_row) {
+        if (!readExactly(source, row_buffer, layout.row_bytes))
+            return shortReadStatus(source, BmpStatus::truncated_pixels);
+        unpackRow(row_buffer, layout.width, image + pixelIndex(workingRowOf(file_row, layout), 0, 0));
+    }
+    return BmpStatus::ok;
+}
+
+bool saveBmp(const ByteSink& sink, const std::uint8_t* header, const ImageGeometry& geometry,
+             const std::uint8_t* image) {
+    if (!sink.write(sink.context, header, geometry.bfOffBits)) return false;
+    const PixelLayout layout = pixelLayoutOf(geometry);
+    std::memset(row_buffer, 0, sizeof row_buffer);  // the padding bytes stay zero
+    for (int file_row = 0; file_row < layout.height; ++file_row) {
+        packRow(image + pixelIndex(workingRowOf(file_row, layout), 0, 0), layout.width, row_buffer);
+        if (!sink.write(sink.context, row_buffer, layout.row_bytes)) return false;
+    }
+    return true;
+}

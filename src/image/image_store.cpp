@@ -1,0 +1,7 @@
+#include "image_store.h"
+
+// Zero at program start, as every run expects.
+std::uint8_t working_image[IMAGE_BYTES];
+FilterParameters filter_parameters;
+ImageGeometry image_geometry;
+std::uint8_t header_bytes[MAX_HEADER_BYTES];

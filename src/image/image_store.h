@@ -1,0 +1,84 @@
+// The image store: every piece of data a run shares, reserved statically
+// once for the whole run. Nothing here is allocated or freed; the largest
+// picture fits before the first prompt is printed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr int MAX_IMAGE_ROWS = 2000;
+constexpr int MAX_IMAGE_COLUMNS = 2000;
+constexpr int CHANNELS_PER_PIXEL = 3;  // red, green, blue
+constexpr int ROW_STRIDE = MAX_IMAGE_COLUMNS * CHANNELS_PER_PIXEL;  // 6000 bytes
+constexpr std::size_t IMAGE_BYTES = std::size_t{MAX_IMAGE_ROWS} * ROW_STRIDE;
+constexpr int NAME_BUFFER_SIZE = 100;  // terminating NUL included
+
+constexpr int FILTER_MODE_SMOOTHING = 0;
+constexpr int FILTER_MODE_MEDIAN = 1;
+constexpr int FILTER_MODE_ORIGINAL_BLEND = 2;
+constexpr int FILTER_MODE_CRISP_SMOOTH_BLEND = 3;
+
+// Byte index of channel c of the pixel in row r, column x.
+constexpr std::size_t pixelIndex(int r, int x, int c) {
+    return std::size_t(r) * ROW_STRIDE + std::size_t(x) * CHANNELS_PER_PIXEL + std::size_t(c);
+}
+
+// The answers of the dialogue; zero or empty until it runs.
+struct FilterParameters {
+    char input_name[NAME_BUFFER_SIZE];
+    char output_name[NAME_BUFFER_SIZE];
+    std::int32_t filter_mode;
+    double removal_coefficient;
+    double max_threshold;
+    double min_threshold;
+};
+
+// A parameter-free view of what the filters need from the dialogue.
+struct FilterSettings {
+    std::int32_t filter_mode;
+    double removal_coefficient;
+    double max_threshold;
+    double min_threshold;
+};
+
+constexpr FilterSettings filterSettingsOf(const FilterParameters& p) {
+    return FilterSettings{p.filter_mode, p.removal_coefficient, p.max_threshold, p.min_threshold};
+}
+
+// The header fields of the input file, kept from reading to writing. Only
+// biWidth and biHeight are interpreted; the rest are read to be checked and
+// are written back byte for byte from header_bytes, never re-encoded.
+struct ImageGeometry {
+    std::uint16_t bfType;
+    std::uint32_t bfSize;
+    std::uint16_t bfReserved1;
+    std::uint16_t bfReserved2;
+    std::uint32_t bfOffBits;
+    std::uint32_t biSize;
+    std::int32_t biWidth;
+    std::int32_t biHeight;
+    std::uint16_t biPlanes;
+    std::uint16_t biBitCount;
+    std::uint32_t biCompression;
+    std::uint32_t biSizeImage;
+    std::int32_t biXPelsPerMeter;
+    std::int32_t biYPelsPerMeter;
+    std::uint32_t biClrUsed;
+    std::uint32_t biClrImportant;
+};
+
+// Largest pixel offset accepted: room for the largest information header
+// plus a colour table or gap that some writers leave before the pixels.
+constexpr std::uint32_t MAX_HEADER_BYTES = 1u << 16;
+
+// The picture as the filters see it: rows top first, always positive.
+struct PictureSize {
+    int height;
+    int width;
+};
+
+extern std::uint8_t working_image[IMAGE_BYTES];
+extern FilterParameters filter_parameters;
+extern ImageGeometry image_geometry;
+// Every byte of the input before its pixels, written back unchanged.
+extern std::uint8_t header_bytes[MAX_HEADER_BYTES];

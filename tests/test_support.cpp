@@ -1,0 +1,110 @@
+#include "test_support.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace testing_support {
+
+TemporaryFolder::TemporaryFolder() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/denoise-test-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = buffer.data();
+}
+
+TemporaryFolder::~TemporaryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> TemporaryFolder::entries() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+namespace {
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
+
+RunResult runProgram(const std::string& folder, const std::string& answers, const RunLimits& limits) {
+    TemporaryFolder io;
+    const std::string input_path = io.file("stdin");
+    const std::string output_path = io.file("stdout");
+    {
+        std::ofstream in(input_path, std::ios::binary);
+        in << answers;
+    }
+    RunResult result;
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("fork failed");
+    if (child == 0) {
+        const int in = open(input_path.c_str(), O_RDONLY);
+        const int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || chdir(folder.c_str()) != 0) _exit(127);
+        if (limits.file_size_limit_bytes >= 0) {
+            signal(SIGXFSZ, SIG_IGN);  // a full disk shows as a failed write, not a killed process
+            const rlimit limit{rlim_t(limits.file_size_limit_bytes), rlim_t(limits.file_size_limit_bytes)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        execl(DENOISE_PROGRAM, DENOISE_PROGRAM, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.output = slurp(output_path);
+    return result;
+}
+
+std::string console(const std::string& utf8) {
+#ifdef DENOISE_UTF8_CONSOLE
+    return utf8;
+#else
+    iconv_t converter = iconv_open("CP932", "UTF-8");
+    if (converter == iconv_t(-1)) throw std::runtime_error("no CP932 converter");
+    std::string in = utf8;
+    std::string out(in.size() * 2 + 16, '\0');
+    char* in_pointer = in.data();
+    size_t in_left = in.size();
+    char* out_pointer = out.data();
+    size_t out_left = out.size();
+    const size_t converted = iconv(converter, &in_pointer, &in_left, &out_pointer, &out_left);
+    iconv_close(converter);
+    if (converted == size_t(-1)) throw std::runtime_error("text not representable in CP932: " + utf8);
+    out.resize(out.size() - out_left);
+    return out;
+#endif
+}
+
+bool exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+}  // namespace testing_support
