@@ -4,7 +4,7 @@ BUILD_DIR ?= build
 RUN_DIR ?= build-run
 JOBS ?= 2
 
-.PHONY: build run test clean
+.PHONY: build run test clean windows test-windows sanitize fuzz bench
 
 build:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
@@ -22,6 +22,28 @@ run:
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# 32-bit Windows console program, cross-built with mingw-w64.
+windows:
+	bash cmake/build-windows.sh
+
+# The Windows build's end-to-end tests under wine, against the Linux build.
+test-windows: build windows
+	bash tests/windows/run-wine-tests.sh
+
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	bash tests/sanitize.sh
+
+# libFuzzer over the BMP reader; FUZZ_SECONDS sets how long.
+fuzz:
+	bash fuzz/run.sh
+
+# Filter timings, with OpenCV beside them when it is installed.
+bench:
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDENOISE_BUILD_BENCHMARKS=ON -DDENOISE_BUILD_TESTS=OFF
+	cmake --build build-bench -j $(JOBS) --target filter_bench
+	build-bench/bench/filter_bench
 
 clean:
 	rm -rf $(BUILD_DIR) $(RUN_DIR)
