@@ -3,6 +3,7 @@
 BUILD_DIR ?= build
 RUN_DIR ?= build-run
 JOBS ?= 2
+MAKEFLAGS += --no-print-directory
 
 .PHONY: build run test clean windows test-windows sanitize fuzz bench
 
