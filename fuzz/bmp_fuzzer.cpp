@@ -1,0 +1,173 @@
+// libFuzzer target over everything a hostile BMP file reaches: the header
+// check, the whole read path, writing back what was read, and every filter
+// on small pictures.
+//
+// The input is a file, optionally followed by filter settings: the bytes
+// loadBmp leaves unread after an accepted picture choose the filter mode,
+// the coefficient and the two thresholds (missing bytes count as zero).
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "image/bmp_format.h"
+#include "image/filter_stage.h"
+#include "image/image_store.h"
+#include "memory_source.h"
+
+namespace {
+
+// Pictures this small are read back after writing, and the smallest are
+// filtered too (a 5x5 window visit costs microseconds under the sanitizers);
+// larger ones only go through the reader and the writer.
+constexpr int RELOAD_LIMIT = 64;
+constexpr int FILTER_LIMIT = 16;
+
+std::uint8_t image[IMAGE_BYTES];
+std::uint8_t reloaded_image[IMAGE_BYTES];
+std::uint8_t header[MAX_HEADER_BYTES];
+std::uint8_t reloaded_header[MAX_HEADER_BYTES];
+
+[[noreturn]] void propertyFailed(const char* what) {
+    std::fprintf(stderr, "property failed: %s\n", what);
+    std::abort();
+}
+
+void require(bool holds, const char* what) {
+    if (!holds) propertyFailed(what);
+}
+
+bool isHeaderStatus(BmpStatus status) {
+    return status != BmpStatus::ok && status != BmpStatus::truncated_pixels && status != BmpStatus::read_error;
+}
+
+// The pure check on exactly the bytes given, with what it promises.
+void checkHeaderParser(const std::uint8_t* data, std::size_t size) {
+    ImageGeometry geometry{};
+    std::size_t needed = 0;
+    const BmpStatus status = parseBmpHeader(data, size, &geometry, &needed);
+    if (status == BmpStatus::truncated_header) {
+        require(needed > size, "a short header asks for more bytes than it had");
+        require(needed <= MAX_HEADER_BYTES, "a short header never asks past the largest header");
+    }
+    if (status != BmpStatus::ok) return;
+    require(needed <= size && needed == geometry.bfOffBits, "an accepted header is as long as its pixel offset");
+    const PixelLayout layout = pixelLayoutOf(geometry);
+    require(layout.width >= 1 && layout.width <= MAX_IMAGE_COLUMNS, "accepted width");
+    require(layout.height >= 1 && layout.height <= MAX_IMAGE_ROWS, "accepted height");
+    require(layout.row_bytes % 4 == 0 && layout.row_bytes >= std::size_t(layout.width) * 3 &&
+                layout.row_bytes < std::size_t(layout.width) * 3 + 4,
+            "padded row length");
+}
+
+// The reader must judge a header exactly as the pure check does once it
+// has read the same bytes.
+void checkReaderAgreesWithParser(const std::uint8_t* data, std::size_t size, BmpStatus loaded) {
+    ImageGeometry geometry{};
+    std::size_t needed = 0;
+    const BmpStatus parsed = parseBmpHeader(data, size, &geometry, &needed);
+    if (isHeaderStatus(parsed) && parsed != BmpStatus::truncated_header)
+        require(loaded == parsed, "reader and header check disagree on a refused header");
+    if (parsed == BmpStatus::ok) require(loaded == BmpStatus::ok || loaded == BmpStatus::truncated_pixels,
+                                         "reader refuses a header the check accepts");
+    require(loaded != BmpStatus::read_error, "memory never fails to read");
+}
+
+std::vector<std::uint8_t> saved;
+
+void saveAndCheckLength(const ImageGeometry& geometry) {
+    saved.clear();
+    require(saveBmp(vectorSink(&saved), header, geometry, image), "saving to memory succeeds");
+    const PixelLayout layout = pixelLayoutOf(geometry);
+    require(saved.size() == geometry.bfOffBits + layout.row_bytes * std::size_t(layout.height),
+            "saved length is header plus padded rows");
+    require(std::memcmp(saved.data(), header, geometry.bfOffBits) == 0, "the header is written back unchanged");
+}
+
+// Reading the saved bytes must give the same header and the same picture.
+void checkReload(const ImageGeometry& geometry) {
+    MemoryFile memory{saved.data(), saved.size()};
+    ImageGeometry reloaded{};
+    require(loadBmp(memorySource(&memory), reloaded_header, &reloaded, reloaded_image) == BmpStatus::ok,
+            "the saved file is read back");
+    require(memory.position == saved.size(), "the saved file is read to its end");
+    require(std::memcmp(&reloaded, &geometry, sizeof geometry) == 0, "same geometry after the round trip");
+    require(std::memcmp(reloaded_header, header, geometry.bfOffBits) == 0, "same header after the round trip");
+    const PixelLayout layout = pixelLayoutOf(geometry);
+    for (int row = 0; row < layout.height; ++row)
+        require(std::memcmp(reloaded_image + pixelIndex(row, 0, 0), image + pixelIndex(row, 0, 0),
+                            std::size_t(layout.width) * CHANNELS_PER_PIXEL) == 0,
+                "same pixels after the round trip");
+}
+
+// Values the dialogue can hand the filters, the awkward ones included.
+double parameterFromByte(std::uint8_t code, double scale) {
+    switch (code) {
+        case 0xFF: return std::numeric_limits<double>::quiet_NaN();
+        case 0xFE: return std::numeric_limits<double>::infinity();
+        case 0xFD: return -std::numeric_limits<double>::infinity();
+        case 0xFC: return std::numeric_limits<double>::max();
+        case 0xFB: return -std::numeric_limits<double>::max();
+        case 0xFA: return std::numeric_limits<double>::denorm_min();
+        case 0xF9: return -0.0;
+        default: return (double(code) - 16.0) * scale;
+    }
+}
+
+FilterSettings settingsFrom(const std::uint8_t* bytes, std::size_t count) {
+    std::uint8_t code[4] = {0, 0, 0, 0};
+    std::memcpy(code, bytes, count < sizeof code ? count : sizeof code);
+    FilterSettings settings;
+    settings.filter_mode = code[0] & 3;
+    settings.removal_coefficient = parameterFromByte(code[1], 0.25);  // spreads run 0..50 %
+    settings.max_threshold = parameterFromByte(code[2], 1.0 / 128.0);  // deviations run 0..1
+    settings.min_threshold = parameterFromByte(code[3], 1.0 / 128.0);
+    return settings;
+}
+
+std::FILE* console() {
+    static std::FILE* null_console = std::fopen("/dev/null", "w");
+    if (null_console == nullptr) propertyFailed("cannot open /dev/null");
+    return null_console;
+}
+
+// The filters may only change the interior: the two-pixel frame and the
+// store outside the picture stay as they were.
+void runFilterAndCheckFrame(const PixelLayout& layout, const FilterSettings& settings) {
+    std::memcpy(reloaded_image, image, pixelIndex(layout.height, 0, 0) + ROW_STRIDE);
+    runFilterStage(image, PictureSize{layout.height, layout.width}, settings, console());
+    // A stray write lands next to the picture: look a little beyond it.
+    const int columns_checked = layout.width + 3 < MAX_IMAGE_COLUMNS ? layout.width + 3 : MAX_IMAGE_COLUMNS;
+    for (int row = 0; row <= layout.height && row < MAX_IMAGE_ROWS; ++row) {
+        for (int x = 0; x < columns_checked; ++x) {
+            const bool interior = row >= 2 && row < layout.height - 2 && x >= 2 && x < layout.width - 2;
+            if (interior) continue;
+            for (int c = 0; c < CHANNELS_PER_PIXEL; ++c)
+                require(image[pixelIndex(row, x, c)] == reloaded_image[pixelIndex(row, x, c)],
+                        "a filter changed a byte outside the picture's interior");
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    checkHeaderParser(data, size);
+
+    MemoryFile memory{data, size};
+    ImageGeometry geometry{};
+    const BmpStatus status = loadBmp(memorySource(&memory), header, &geometry, image);
+    checkReaderAgreesWithParser(data, size, status);
+    if (status != BmpStatus::ok) return 0;
+
+    saveAndCheckLength(geometry);
+    const PixelLayout layout = pixelLayoutOf(geometry);
+    if (layout.width > RELOAD_LIMIT || layout.height > RELOAD_LIMIT) return 0;
+    checkReload(geometry);
+    if (layout.width > FILTER_LIMIT || layout.height > FILTER_LIMIT) return 0;
+    runFilterAndCheckFrame(layout, settingsFrom(data + memory.position, size - memory.position));
+    return 0;
+}
