@@ -1,14 +1,14 @@
 #include "filter_stage.h"
 
-#include "../filters/neighbourhood.h"
-#include "../filters/smoothing.h"
+#include "../filters/fast_neighbourhood.h"
+#include "../filters/fast_smoothing.h"
 
 namespace {
 
 using Filter = void (*)(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
 
 void smoothingFilter(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
-    smoothPlain(image, size, console);
+    smoothFast(image, size, console);
 }
 
 struct FilterEntry {
@@ -18,9 +18,9 @@ struct FilterEntry {
 
 constexpr FilterEntry FILTERS[] = {
     {FILTER_MODE_SMOOTHING, smoothingFilter},
-    {FILTER_MODE_MEDIAN, neighbourhoodPassPlain},
-    {FILTER_MODE_ORIGINAL_BLEND, neighbourhoodPassPlain},
-    {FILTER_MODE_CRISP_SMOOTH_BLEND, neighbourhoodPassPlain},
+    {FILTER_MODE_MEDIAN, neighbourhoodPassFast},
+    {FILTER_MODE_ORIGINAL_BLEND, neighbourhoodPassFast},
+    {FILTER_MODE_CRISP_SMOOTH_BLEND, neighbourhoodPassFast},
 };
 
 }  // namespace

@@ -1,0 +1,191 @@
+// Times every filter mode, fast and plain, on noisy sample pictures of
+// 500, 1000 and 2000 pixels square, and OpenCV's single-threaded 5x5
+// medianBlur and filter2D on the same pictures when OpenCV is there; then
+// prints the ratios. Each figure is the fastest of a few repetitions: the
+// machine is shared, and the fastest run is the one least disturbed.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "filters/fast_neighbourhood.h"
+#include "filters/fast_smoothing.h"
+#include "filters/neighbourhood.h"
+#include "filters/smoothing.h"
+#include "image/image_store.h"
+#include "sample_picture.h"
+
+#if defined(DENOISE_BENCH_OPENCV)
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#endif
+
+namespace {
+
+constexpr int SIZES[] = {500, 1000, 2000};
+constexpr int PLAIN_NEIGHBOURHOOD_LARGEST = 500;  // about 1 s a run already
+constexpr int PLAIN_SMOOTHING_LARGEST = 1000;
+constexpr int REPETITIONS = 5;
+
+std::FILE* null_console = nullptr;
+
+struct Picture {
+    sample::Picture rgb;
+    std::vector<std::uint8_t> store;  // rows of ROW_STRIDE bytes, as the filters take them
+};
+
+const Picture& pictureOfSize(int n) {
+    static std::map<int, Picture> pictures;
+    Picture& p = pictures[n];
+    if (p.store.empty()) {
+        p.rgb = sample::makeNoisyPicture(n, n, 1);
+        p.store.assign(std::size_t(n) * ROW_STRIDE, 0);
+        for (int r = 0; r < n; ++r)
+            std::copy_n(&p.rgb.rgb[std::size_t(r) * n * 3], std::size_t(n) * 3, &p.store[pixelIndex(r, 0, 0)]);
+    }
+    return p;
+}
+
+using Filter = std::function<void(std::uint8_t*, PictureSize)>;
+
+// The filters work in place: every run starts from a fresh copy, untimed.
+void timeFilter(benchmark::State& state, int n, const Filter& filter) {
+    const Picture& picture = pictureOfSize(n);
+    std::vector<std::uint8_t> image = picture.store;
+    for (auto _ : state) {
+        state.PauseTiming();
+        image = picture.store;
+        state.ResumeTiming();
+        filter(image.data(), PictureSize{n, n});
+        benchmark::ClobberMemory();
+    }
+}
+
+FilterSettings settingsOfMode(int mode) {
+    switch (mode) {
+        case FILTER_MODE_MEDIAN: return {mode, 20.0, 0.0, 0.0};
+        case FILTER_MODE_CRISP_SMOOTH_BLEND: return {mode, 0.0, 0.05, 0.003};  // the first preset
+        default: return {mode, 0.0, 0.0, 0.0};
+    }
+}
+
+Filter fastFilterOfMode(int mode) {
+    const FilterSettings settings = settingsOfMode(mode);
+    if (mode == FILTER_MODE_SMOOTHING) return [](std::uint8_t* image, PictureSize size) { smoothFast(image, size, null_console); };
+    return [settings](std::uint8_t* image, PictureSize size) {
+        neighbourhoodPassFast(image, size, settings, null_console);
+    };
+}
+
+Filter plainFilterOfMode(int mode) {
+    const FilterSettings settings = settingsOfMode(mode);
+    if (mode == FILTER_MODE_SMOOTHING) return [](std::uint8_t* image, PictureSize size) { smoothPlain(image, size, null_console); };
+    return [settings](std::uint8_t* image, PictureSize size) {
+        neighbourhoodPassPlain(image, size, settings, null_console);
+    };
+}
+
+std::string nameOf(const std::string& what, int n) { return what + "/" + std::to_string(n); }
+
+void addBenchmark(const std::string& name, std::function<void(benchmark::State&)> body) {
+    benchmark::RegisterBenchmark(name.c_str(), [body](benchmark::State& state) { body(state); })
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Repetitions(REPETITIONS)
+        ->ComputeStatistics("min", [](const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); })
+        ->ReportAggregatesOnly(true);
+}
+
+#if defined(DENOISE_BENCH_OPENCV)
+void timeOpenCv(benchmark::State& state, int n, bool median) {
+    const Picture& picture = pictureOfSize(n);
+    const cv::Mat source(n, n, CV_8UC3, const_cast<std::uint8_t*>(picture.rgb.rgb.data()));
+    cv::Mat target;
+    float weights[25] = {1, 1, 1, 1, 1, 1, 2, 2, 2, 1, 1, 2, 3, 2, 1, 1, 2, 2, 2, 1, 1, 1, 1, 1, 1};
+    for (float& w : weights) w /= 35.0f;
+    const cv::Mat kernel(5, 5, CV_32F, weights);
+    for (auto _ : state) {
+        if (median)
+            cv::medianBlur(source, target, 5);
+        else
+            cv::filter2D(source, target, -1, kernel);
+        benchmark::DoNotOptimize(target.data);
+    }
+}
+#endif
+
+void registerAll() {
+    for (int n : SIZES) {
+        for (int mode = 0; mode <= 3; ++mode) {
+            const std::string mode_name = "mode" + std::to_string(mode);
+            addBenchmark(nameOf("fast/" + mode_name, n),
+                         [n, mode](benchmark::State& s) { timeFilter(s, n, fastFilterOfMode(mode)); });
+            const int plain_largest = mode == 0 ? PLAIN_SMOOTHING_LARGEST : PLAIN_NEIGHBOURHOOD_LARGEST;
+            if (n <= plain_largest)
+                addBenchmark(nameOf("plain/" + mode_name, n),
+                             [n, mode](benchmark::State& s) { timeFilter(s, n, plainFilterOfMode(mode)); });
+        }
+#if defined(DENOISE_BENCH_OPENCV)
+        addBenchmark(nameOf("opencv/medianBlur", n), [n](benchmark::State& s) { timeOpenCv(s, n, true); });
+        addBenchmark(nameOf("opencv/filter2D", n), [n](benchmark::State& s) { timeOpenCv(s, n, false); });
+#endif
+    }
+}
+
+// Keeps the fastest repetition of each benchmark for the table of ratios.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.aggregate_name == "min") fastest[run.run_name.function_name] = run.GetAdjustedRealTime();
+    }
+    std::map<std::string, double> fastest;  // milliseconds
+};
+
+void printRatios(const std::map<std::string, double>& ms) {
+    auto find = [&](const std::string& name) {
+        const auto it = ms.find(name);
+        return it == ms.end() ? -1.0 : it->second;
+    };
+    std::printf("\n%-6s %5s %10s %10s %12s %10s %11s\n", "mode", "size", "fast ms", "OpenCV ms", "fast/OpenCV",
+                "plain ms", "plain/fast");
+    for (int mode = 0; mode <= 3; ++mode) {
+        for (int n : SIZES) {
+            const double fast = find(nameOf("fast/mode" + std::to_string(mode), n));
+            const double opencv = find(nameOf(mode == 0 ? "opencv/filter2D" : "opencv/medianBlur", n));
+            const double plain = find(nameOf("plain/mode" + std::to_string(mode), n));
+            std::printf("%-6d %5d %10.2f ", mode, n, fast);
+            if (opencv > 0)
+                std::printf("%10.2f %12.2f ", opencv, fast / opencv);
+            else
+                std::printf("%10s %12s ", "-", "-");
+            if (plain > 0)
+                std::printf("%10.1f %11.0f\n", plain, plain / fast);
+            else
+                std::printf("%10s %11s\n", "-", "-");
+        }
+    }
+    std::printf("(OpenCV: medianBlur 5x5 beside modes 1-3, filter2D with the mode 0 kernel beside mode 0; one thread)\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    null_console = std::fopen("/dev/null", "w");
+    if (null_console == nullptr) return 1;
+#if defined(DENOISE_BENCH_OPENCV)
+    cv::setNumThreads(1);
+#endif
+    benchmark::Initialize(&argc, argv);
+    registerAll();
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    printRatios(reporter.fastest);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,96 @@
+// Byte lanes for the fast filters: sixteen bytes at a time where SSE2 is
+// there, one byte at a time otherwise (and for the ends of a row). Both give
+// the same bytes: everything done in lanes is exact integer work.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace fast_lanes {
+
+// One byte: the portable form, and the tail of every row.
+struct Lane1 {
+    static constexpr int COUNT = 1;
+    std::uint8_t value;
+};
+
+inline Lane1 loadLanes(const std::uint8_t* source, Lane1) { return Lane1{*source}; }
+inline void storeLanes(std::uint8_t* target, Lane1 lanes) { *target = lanes.value; }
+inline Lane1 lower(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? a.value : b.value}; }
+inline Lane1 upper(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? b.value : a.value}; }
+
+#if defined(__SSE2__)
+struct Lane16 {
+    static constexpr int COUNT = 16;
+    __m128i value;
+};
+
+inline Lane16 loadLanes(const std::uint8_t* source, Lane16) {
+    return Lane16{_mm_loadu_si128(reinterpret_cast<const __m128i*>(source))};
+}
+inline void storeLanes(std::uint8_t* target, Lane16 lanes) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(target), lanes.value);
+}
+inline Lane16 lower(Lane16 a, Lane16 b) { return Lane16{_mm_min_epu8(a.value, b.value)}; }
+inline Lane16 upper(Lane16 a, Lane16 b) { return Lane16{_mm_max_epu8(a.value, b.value)}; }
+using WideLanes = Lane16;
+#else
+using WideLanes = Lane1;
+#endif
+
+template <class V>
+inline V load(const std::uint8_t* source) {
+    return loadLanes(source, V{});
+}
+
+template <class V>
+inline void exchange(V& a, V& b) {
+    const V low = lower(a, b);
+    b = upper(a, b);
+    a = low;
+}
+
+// Odd-even merge of two ascending lists of any lengths. Written out by the
+// compiler into straight min/max code, and whatever the caller never reads
+// is dropped again, so merging only to pick a few ranks costs only those.
+template <class V, std::size_t M, std::size_t N>
+inline std::array<V, M + N> mergeSorted(const std::array<V, M>& a, const std::array<V, N>& b) {
+    std::array<V, M + N> merged{};
+    if constexpr (M == 0) {
+        for (std::size_t i = 0; i < N; ++i) merged[i] = b[i];
+    } else if constexpr (N == 0) {
+        for (std::size_t i = 0; i < M; ++i) merged[i] = a[i];
+    } else if constexpr (M == 1 && N == 1) {
+        merged[0] = lower(a[0], b[0]);
+        merged[1] = upper(a[0], b[0]);
+    } else {
+        std::array<V, (M + 1) / 2> a_even{};
+        std::array<V, M / 2> a_odd{};
+        std::array<V, (N + 1) / 2> b_even{};
+        std::array<V, N / 2> b_odd{};
+        for (std::size_t i = 0; i < M; ++i) (i % 2 == 0 ? a_even[i / 2] : a_odd[i / 2]) = a[i];
+        for (std::size_t i = 0; i < N; ++i) (i % 2 == 0 ? b_even[i / 2] : b_odd[i / 2]) = b[i];
+        const auto evens = mergeSorted<V>(a_even, b_even);
+        const auto odds = mergeSorted<V>(a_odd, b_odd);
+        constexpr std::size_t E = evens.size();
+        constexpr std::size_t O = odds.size();
+        // The first even leads; then each odd is exchanged with the next even.
+        merged[0] = evens[0];
+        std::size_t out = 1;
+        std::size_t k = 0;
+        for (; k < O && k + 1 < E; ++k) {
+            merged[out++] = lower(odds[k], evens[k + 1]);
+            merged[out++] = upper(odds[k], evens[k + 1]);
+        }
+        for (std::size_t i = k; i < O; ++i) merged[out++] = odds[i];
+        for (std::size_t i = k + 1; i < E; ++i) merged[out++] = evens[i];
+    }
+    return merged;
+}
+
+}  // namespace fast_lanes

@@ -1,0 +1,253 @@
+// The fast filters against the plain ones, byte for byte in the picture and
+// in the console text: random pictures of every small size, pictures made to
+// sit on the decisions' boundaries, every mode over a wide parameter range,
+// and the large sample picture.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "filters/fast_neighbourhood.h"
+#include "filters/fast_smoothing.h"
+#include "filters/mode_steps.h"
+#include "filters/neighbourhood.h"
+#include "filters/smoothing.h"
+#include "image/filter_stage.h"
+#include "sample_picture.h"
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double INF = std::numeric_limits<double>::infinity();
+
+struct Outcome {
+    std::vector<std::uint8_t> image;
+    std::string console;
+};
+
+// The picture in the filters' layout: rows of ROW_STRIDE bytes.
+std::vector<std::uint8_t> storeOf(const sample::Picture& picture) {
+    std::vector<std::uint8_t> store(std::size_t(picture.height) * ROW_STRIDE, 0);
+    for (int r = 0; r < picture.height; ++r)
+        for (int x = 0; x < picture.width; ++x)
+            for (int c = 0; c < 3; ++c)
+                store[pixelIndex(r, x, c)] = picture.rgb[(std::size_t(r) * picture.width + x) * 3 + c];
+    return store;
+}
+
+using Filter = std::function<void(std::uint8_t*, PictureSize, const FilterSettings&, std::FILE*)>;
+
+Outcome run(const Filter& filter, const sample::Picture& picture, const FilterSettings& settings) {
+    Outcome outcome{storeOf(picture), {}};
+    std::FILE* console = std::tmpfile();
+    filter(outcome.image.data(), PictureSize{picture.height, picture.width}, settings, console);
+    const long length = std::ftell(console);
+    outcome.console.resize(std::size_t(length));
+    std::rewind(console);
+    if (length > 0) {
+        EXPECT_EQ(std::fread(&outcome.console[0], 1, std::size_t(length), console), std::size_t(length));
+    }
+    std::fclose(console);
+    return outcome;
+}
+
+void plainFilter(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+    if (settings.filter_mode == FILTER_MODE_SMOOTHING)
+        smoothPlain(image, size, console);
+    else
+        neighbourhoodPassPlain(image, size, settings, console);
+}
+
+// The fast forms as the program reaches them.
+void programFilter(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+    runFilterStage(image, size, settings, console);
+}
+
+// Returns whether they agreed, so that loops can stop at the first case.
+bool fastMatchesPlain(const sample::Picture& picture, const FilterSettings& settings, const std::string& what) {
+    const Outcome plain = run(plainFilter, picture, settings);
+    const Outcome fast = run(programFilter, picture, settings);
+    const bool same_console = plain.console == fast.console;
+    const bool same_image = plain.image == fast.image;
+    EXPECT_TRUE(same_console) << what;
+    EXPECT_TRUE(same_image) << what;
+    if (!same_image) {
+        for (std::size_t i = 0; i < plain.image.size(); ++i) {
+            if (plain.image[i] != fast.image[i]) {
+                ADD_FAILURE() << what << ": first difference at row " << i / ROW_STRIDE << ", byte "
+                              << i % ROW_STRIDE << ": plain " << int(plain.image[i]) << ", fast "
+                              << int(fast.image[i]);
+                break;
+            }
+        }
+    }
+    return same_console && same_image;
+}
+
+std::string describe(const sample::Picture& p, const FilterSettings& s, const std::string& kind) {
+    char text[200];
+    std::snprintf(text, sizeof text, "%s %dx%d mode %d coefficient %.17g thresholds %.17g/%.17g", kind.c_str(),
+                  p.width, p.height, s.filter_mode, s.removal_coefficient, s.max_threshold, s.min_threshold);
+    return text;
+}
+
+// Exactly on, and just either side of, the spread of some whole-number
+// squared deviation sums: where a comparison flips.
+std::vector<double> coefficientsOnSpreadBoundaries() {
+    std::vector<double> values;
+    for (int squares : {1, 650, 651, 3600, 23065, 100000}) {
+        const double percent = spreadPercentOf(squares);
+        values.push_back(percent);
+        values.push_back(std::nextafter(percent, -INF));
+        values.push_back(std::nextafter(percent, INF));
+    }
+    return values;
+}
+
+std::vector<FilterSettings> everySetting() {
+    std::vector<FilterSettings> settings{{FILTER_MODE_SMOOTHING, 0, 0, 0}, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}};
+    std::vector<double> coefficients{0, 11.9115, 12, 20, 49.96, 50, -1, NaN, INF, -INF, 100, 1e300};
+    for (double c : coefficientsOnSpreadBoundaries()) coefficients.push_back(c);
+    for (double c : coefficients) settings.push_back({FILTER_MODE_MEDIAN, c, 0, 0});
+    const double thresholds[][2] = {
+        {0.05, 0.003}, {0.2, 0.0},        {0.01, 0.005},        {0.003, 0.05},  {1, 0},     {0, 1},
+        {NaN, 0.0},    {0.5, NaN},        {INF, -INF},          {-1, -2},       {2, -1},    {0.3, 0.1},
+        {12 / 255.0, 3 / 255.0},          {std::nextafter(12 / 255.0, INF), std::nextafter(3 / 255.0, -INF)},
+    };
+    for (const auto& t : thresholds) settings.push_back({FILTER_MODE_CRISP_SMOOTH_BLEND, 0, t[0], t[1]});
+    return settings;
+}
+
+sample::Picture pictureOf(int width, int height, const std::function<int(int, int, int)>& value) {
+    sample::Picture p;
+    p.width = width;
+    p.height = height;
+    p.rgb.resize(std::size_t(width) * height * 3);
+    for (int r = 0; r < height; ++r)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) p.rgb[(std::size_t(r) * width + x) * 3 + c] = std::uint8_t(value(r, x, c));
+    return p;
+}
+
+// Pictures made to land on the decisions' edges.
+std::vector<std::pair<std::string, sample::Picture>> adversarialPictures(std::uint32_t seed) {
+    std::mt19937 random(seed);
+    auto pick = [&](int n) { return int(random() % std::uint32_t(n)); };
+    const int w = 19 + pick(30);
+    const int h = 6 + pick(6);
+    std::vector<std::pair<std::string, sample::Picture>> pictures;
+    const int level = pick(256);
+    pictures.push_back({"all equal", pictureOf(w, h, [&](int, int, int) { return level; })});
+    pictures.push_back({"all black", pictureOf(w, h, [&](int, int, int) { return 0; })});
+    pictures.push_back({"all white", pictureOf(w, h, [&](int, int, int) { return 255; })});
+    pictures.push_back({"salt and pepper", pictureOf(w, h, [&](int, int, int) { return pick(2) * 255; })});
+    pictures.push_back({"sparse salt", pictureOf(w, h, [&](int, int, int) { return pick(9) == 0 ? 255 : 0; })});
+    const int low = pick(256);
+    const int high = pick(256);
+    pictures.push_back({"two levels", pictureOf(w, h, [&](int, int, int) { return pick(2) ? low : high; })});
+    pictures.push_back({"two neighbouring levels", pictureOf(w, h, [&](int, int, int) {
+                            return low == 255 ? 254 + pick(2) : low + pick(2);
+                        })});
+    // Squared deviation sums around 650 (spread near 2 %) and distances of
+    // a few steps between mean and centre, where the gates sit.
+    for (int amplitude : {3, 5, 6, 7, 9, 13}) {
+        const int base = pick(256 - amplitude);
+        pictures.push_back({"small noise " + std::to_string(amplitude),
+                            pictureOf(w, h, [&](int, int, int) { return base + pick(amplitude + 1); })});
+    }
+    pictures.push_back({"stripes", pictureOf(w, h, [&](int, int x, int c) { return (x + c) % 3 == 0 ? 255 : 0; })});
+    pictures.push_back({"ramp", pictureOf(w, h, [&](int r, int x, int c) { return (7 * x + 13 * r + 50 * c) % 256; })});
+    return pictures;
+}
+
+}  // namespace
+
+TEST(FastFilters, MatchPlainOnRandomPicturesOfEverySmallSize) {
+    const std::vector<FilterSettings> settings = everySetting();
+    std::mt19937 random(20261208);
+    for (int trial = 0; trial < 60; ++trial) {
+        // Below 5 either way nothing is inside the frame; past 10 pixels a
+        // row has full lanes and a tail.
+        const int width = trial < 20 ? 1 + trial % 10 : 1 + int(random() % 45);
+        const int height = trial < 20 ? 1 + trial / 2 : 1 + int(random() % 12);
+        const std::uint32_t seed = random();
+        const sample::Picture picture = trial % 2 == 0 ? sample::makeRandomPicture(width, height, seed)
+                                                       : sample::makeNoisyPicture(width, height, seed);
+        for (const FilterSettings& s : settings)
+            if (!fastMatchesPlain(picture, s, describe(picture, s, "random"))) return;
+    }
+}
+
+TEST(FastFilters, MatchPlainOnPicturesAtTheDecisionBoundaries) {
+    const std::vector<FilterSettings> settings = everySetting();
+    for (std::uint32_t seed = 1; seed <= 6; ++seed)
+        for (const auto& [kind, picture] : adversarialPictures(seed))
+            for (const FilterSettings& s : settings)
+                if (!fastMatchesPlain(picture, s, describe(picture, s, kind))) return;
+}
+
+TEST(FastFilters, MatchPlainOnTheLargeSamplePicture) {
+    // The whole picture for smoothing; for the neighbourhood modes, whose
+    // plain form takes seconds per mode at this size, a full-width strip.
+    const sample::Picture full = sample::makeNoisyPicture(2000, 2000, 7);
+    EXPECT_TRUE(fastMatchesPlain(full, {FILTER_MODE_SMOOTHING, 0, 0, 0}, "2000x2000 smoothing"));
+    sample::Picture strip = full;
+    strip.height = 24;
+    strip.rgb.resize(std::size_t(strip.width) * strip.height * 3);
+    EXPECT_TRUE(fastMatchesPlain(strip, {FILTER_MODE_MEDIAN, 20, 0, 0}, "strip median"));
+    EXPECT_TRUE(fastMatchesPlain(strip, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, "strip original blend"));
+    EXPECT_TRUE(fastMatchesPlain(strip, {FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 0.05, 0.003}, "strip crisp blend"));
+}
+
+TEST(FastFilters, SpreadThresholdsAgreeWithThePlainStatistics) {
+    // Windows of every spread, run through the plain statistics: the whole-
+    // number threshold must make the same call as the double comparison.
+    std::vector<double> coefficients{0, 2.0, 11.9115, 20, 50, 99.99, -1, NaN, INF};
+    for (double c : coefficientsOnSpreadBoundaries()) coefficients.push_back(c);
+    std::vector<int> thresholds;
+    for (double c : coefficients) thresholds.push_back(firstReplacingSquaredSum(c));
+    const int first_unflat = firstUnflatSquaredSum();
+
+    std::mt19937 random(5);
+    bool saw_last_flat = false;
+    bool saw_first_unflat = false;
+    for (int trial = 0; trial < 200000; ++trial) {
+        std::uint8_t window[WINDOW_SIZE];
+        const int base = int(random() % 256);
+        const int amplitude = 1 + int(random() % (trial % 4 == 0 ? 256 : 12));
+        for (std::uint8_t& v : window) v = std::uint8_t(std::min(255, base + int(random() % std::uint32_t(amplitude))));
+        const std::uint8_t centre = window[12];
+        sortWindow(window);
+        WindowStatistics s;
+        computeStatistics(window, centre, &s);
+        const int squares = int(s.squared_deviation_sum);
+        ASSERT_EQ(double(squares), s.squared_deviation_sum);
+        ASSERT_LE(squares, MAX_SQUARED_DEVIATION_SUM);
+        ASSERT_EQ(spreadPercentOf(squares), s.spread_percent);
+        for (std::size_t i = 0; i < coefficients.size(); ++i)
+            ASSERT_EQ(medianReplaces(s.spread_percent, coefficients[i]), squares >= thresholds[i])
+                << "coefficient " << coefficients[i] << ", squares " << squares;
+        ASSERT_EQ(s.spread_percent <= FLAT_SPREAD_PERCENT, squares < first_unflat) << squares;
+        saw_last_flat |= squares == first_unflat - 1;
+        saw_first_unflat |= squares == first_unflat;
+    }
+    EXPECT_TRUE(saw_last_flat && saw_first_unflat) << "the flat limit was never met from both sides";
+    EXPECT_EQ(firstReplacingSquaredSum(NaN), MAX_SQUARED_DEVIATION_SUM + 1);
+    EXPECT_EQ(firstReplacingSquaredSum(-1), 0);
+}
+
+TEST(FastFilters, LargestSquaredDeviationSumIsWithinTheBound) {
+    // Twelve whites and thirteen blacks spread a window the most.
+    std::uint8_t window[WINDOW_SIZE] = {};
+    for (int i = 0; i < 12; ++i) window[i] = 255;
+    sortWindow(window);
+    WindowStatistics s;
+    computeStatistics(window, 0, &s);
+    EXPECT_LE(s.squared_deviation_sum, double(MAX_SQUARED_DEVIATION_SUM));
+    EXPECT_GT(s.squared_deviation_sum, 400000.0);
+}
