@@ -204,11 +204,10 @@ TEST(HostileFiles, OutputFolderThatCannotBeWrittenLeavesNothing) {
     ASSERT_EQ(mkdir(folder.file("locked").c_str(), 0700), 0);
     ASSERT_TRUE(sample::writeFile(folder.file("locked/out.bmp"), std::vector<std::uint8_t>(7, 'p')));
     ASSERT_EQ(chmod(folder.file("locked").c_str(), 0500), 0);
-    const auto result = runProgram(folder.path(), "in locked/out 0");
+    const auto result = runProgram(folder.path(), "in locked/out 9");
     chmod(folder.file("locked").c_str(), 0700);
     EXPECT_EQ(result.exit_status, 1);
-    EXPECT_EQ(afterWait(result.output).substr(0, 10), "writeBmp: ");
-    EXPECT_TRUE(endsWith(result.output, console(WRITE_OPEN_FAILED)));
+    EXPECT_EQ(afterWait(result.output), console(WRITE_OPEN_FAILED));
     EXPECT_EQ(contents(folder.file("locked/out.bmp")), std::vector<std::uint8_t>(7, 'p'));
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "locked"}));
 }
