@@ -145,8 +145,10 @@ TEST(HostileAnswers, NumbersBeyondIntRunWhatTheStoredValueSelects) {
     std::vector<Equivalent> cases;
     for (const std::string mode : {"99999999999", "-99999999999", "4294967296", "4294967297", "4294967299",
                                    "2147483648", "-2147483649", "9999999999999999999999"}) {
-        // The coefficient or noise mode after it is read only if the mode asks.
-        cases.push_back({mode + " 20 4 0.5 0.1", std::to_string(storedByScanf(mode)) + " 20 4 0.5 0.1"});
+        // What follows is read only if the mode asks: as a coefficient, or as
+        // the noise mode and thresholds.
+        for (const std::string rest : {" 20", " 4 0.5 0.1"})
+            cases.push_back({mode + rest, std::to_string(storedByScanf(mode)) + rest});
     }
     for (const std::string noise_mode : {"4294967297", "4294967300", "-4294967295", "99999999999"})
         cases.push_back({"3 " + noise_mode + " 0.5 0.1", "3 " + std::to_string(storedByScanf(noise_mode)) + " 0.5 0.1"});
