@@ -4,6 +4,7 @@
 // and the large sample picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -170,11 +171,12 @@ std::vector<std::pair<std::string, sample::Picture>> adversarialPictures(std::ui
 TEST(FastFilters, MatchPlainOnRandomPicturesOfEverySmallSize) {
     const std::vector<FilterSettings> settings = everySetting();
     std::mt19937 random(20261208);
-    for (int trial = 0; trial < 60; ++trial) {
+    for (int trial = 0; trial < 70; ++trial) {
         // Below 5 either way nothing is inside the frame; past 10 pixels a
-        // row has full lanes and a tail.
-        const int width = trial < 20 ? 1 + trial % 10 : 1 + int(random() % 45);
-        const int height = trial < 20 ? 1 + trial / 2 : 1 + int(random() % 12);
+        // row has full lanes and a tail; past about 70 the lower row of a
+        // pair walks beside the upper one, in several chunks.
+        const int width = trial < 20 ? 1 + trial % 10 : trial < 45 ? 1 + int(random() % 45) : 60 + int(random() % 200);
+        const int height = trial < 20 ? 1 + trial / 2 : 1 + int(random() % (trial < 45 ? 12 : 8));
         const std::uint32_t seed = random();
         const sample::Picture picture = trial % 2 == 0 ? sample::makeRandomPicture(width, height, seed)
                                                        : sample::makeNoisyPicture(width, height, seed);
@@ -250,4 +252,73 @@ TEST(FastFilters, LargestSquaredDeviationSumIsWithinTheBound) {
     computeStatistics(window, 0, &s);
     EXPECT_LE(s.squared_deviation_sum, double(MAX_SQUARED_DEVIATION_SUM));
     EXPECT_GT(s.squared_deviation_sum, 400000.0);
+}
+
+TEST(FastFilters, CrispBlendInTheWalkIsTheModeStepItself) {
+    // Every median and centre, at spreads from flat to the widest window,
+    // including those that push the blend past either end of the scale.
+    std::vector<double> ratios;
+    for (int squares = 0; squares <= MAX_SQUARED_DEVIATION_SUM; squares += squares < 5000 ? 37 : 9973)
+        ratios.push_back(std::sqrt(squares / 25.0) / 128.0);
+    ratios.push_back(std::sqrt(MAX_SQUARED_DEVIATION_SUM / 25.0) / 128.0);
+    for (double ratio : ratios)
+        for (int median = 0; median < 256; ++median)
+            for (int centre = 0; centre < 256; ++centre)
+                ASSERT_EQ(crispBlendInWalk(median, centre, ratio),
+                          int(crispBlendValue(std::uint8_t(median), std::uint8_t(centre), ratio)))
+                    << "median " << median << ", centre " << centre << ", ratio " << ratio;
+}
+
+namespace {
+
+// A 5 x 5 picture whose one inside visit (every channel alike) sees a window
+// with exactly `squares` as its squared deviation sum and a median other
+// than its centre, found by nudging random values one step at a time.
+sample::Picture windowPictureWithSquares(int squares, std::mt19937& random) {
+    for (;;) {
+        std::uint8_t window[WINDOW_SIZE];
+        const int base = 40 + int(random() % 150);
+        for (std::uint8_t& v : window) v = std::uint8_t(base + int(random() % 9));
+        for (int step = 0; step < 20000; ++step) {
+            std::uint8_t sorted[WINDOW_SIZE];
+            std::copy(window, window + WINDOW_SIZE, sorted);
+            sortWindow(sorted);
+            WindowStatistics s;
+            computeStatistics(sorted, window[12], &s);
+            const int found = int(s.squared_deviation_sum);
+            if (found == squares) {
+                if (s.median == s.centre_value) break;
+                return pictureOf(5, 5, [&](int r, int x, int) { return window[5 * r + x]; });
+            }
+            // Away from the mean raises the sum, towards it lowers it.
+            std::uint8_t& v = window[random() % WINDOW_SIZE];
+            const bool above = double(v) >= s.window_mean;
+            const bool raise = found < squares;
+            if (raise == above && v < 255) ++v;
+            if (raise != above && v > 0) --v;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(FastFilters, MatchPlainOnWindowsRightAtTheSpreadLimits) {
+    std::mt19937 random(11);
+    const int first_unflat = firstUnflatSquaredSum();
+    for (int squares : {first_unflat - 1, first_unflat}) {
+        for (int trial = 0; trial < 8; ++trial) {
+            const sample::Picture picture = windowPictureWithSquares(squares, random);
+            ASSERT_TRUE(fastMatchesPlain(picture, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, "flat limit"));
+        }
+    }
+    for (int limit : {1200, 3000, 6000}) {
+        // The coefficient is the spread one below the limit: the median
+        // replaces the value from the limit on.
+        const double coefficient = spreadPercentOf(limit - 1);
+        ASSERT_EQ(firstReplacingSquaredSum(coefficient), limit);
+        for (int squares : {limit - 1, limit})
+            for (int trial = 0; trial < 4; ++trial)
+                ASSERT_TRUE(fastMatchesPlain(windowPictureWithSquares(squares, random),
+                                             {FILTER_MODE_MEDIAN, coefficient, 0, 0}, "median limit"));
+    }
 }

@@ -11,6 +11,14 @@
 #include <emmintrin.h>
 #endif
 
+// The networks below must be written out whole for the compiler to drop the
+// parts nobody reads.
+#if defined(__GNUC__)
+#define FAST_LANES_INLINE inline __attribute__((always_inline))
+#else
+#define FAST_LANES_INLINE inline
+#endif
+
 namespace fast_lanes {
 
 // One byte: the portable form, and the tail of every row.
@@ -19,10 +27,10 @@ struct Lane1 {
     std::uint8_t value;
 };
 
-inline Lane1 loadLanes(const std::uint8_t* source, Lane1) { return Lane1{*source}; }
-inline void storeLanes(std::uint8_t* target, Lane1 lanes) { *target = lanes.value; }
-inline Lane1 lower(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? a.value : b.value}; }
-inline Lane1 upper(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? b.value : a.value}; }
+FAST_LANES_INLINE Lane1 loadLanes(const std::uint8_t* source, Lane1) { return Lane1{*source}; }
+FAST_LANES_INLINE void storeLanes(std::uint8_t* target, Lane1 lanes) { *target = lanes.value; }
+FAST_LANES_INLINE Lane1 lower(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? a.value : b.value}; }
+FAST_LANES_INLINE Lane1 upper(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? b.value : a.value}; }
 
 #if defined(__SSE2__)
 struct Lane16 {
@@ -30,26 +38,26 @@ struct Lane16 {
     __m128i value;
 };
 
-inline Lane16 loadLanes(const std::uint8_t* source, Lane16) {
+FAST_LANES_INLINE Lane16 loadLanes(const std::uint8_t* source, Lane16) {
     return Lane16{_mm_loadu_si128(reinterpret_cast<const __m128i*>(source))};
 }
-inline void storeLanes(std::uint8_t* target, Lane16 lanes) {
+FAST_LANES_INLINE void storeLanes(std::uint8_t* target, Lane16 lanes) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(target), lanes.value);
 }
-inline Lane16 lower(Lane16 a, Lane16 b) { return Lane16{_mm_min_epu8(a.value, b.value)}; }
-inline Lane16 upper(Lane16 a, Lane16 b) { return Lane16{_mm_max_epu8(a.value, b.value)}; }
+FAST_LANES_INLINE Lane16 lower(Lane16 a, Lane16 b) { return Lane16{_mm_min_epu8(a.value, b.value)}; }
+FAST_LANES_INLINE Lane16 upper(Lane16 a, Lane16 b) { return Lane16{_mm_max_epu8(a.value, b.value)}; }
 using WideLanes = Lane16;
 #else
 using WideLanes = Lane1;
 #endif
 
 template <class V>
-inline V load(const std::uint8_t* source) {
+FAST_LANES_INLINE V load(const std::uint8_t* source) {
     return loadLanes(source, V{});
 }
 
 template <class V>
-inline void exchange(V& a, V& b) {
+FAST_LANES_INLINE void exchange(V& a, V& b) {
     const V low = lower(a, b);
     b = upper(a, b);
     a = low;
@@ -59,7 +67,7 @@ inline void exchange(V& a, V& b) {
 // compiler into straight min/max code, and whatever the caller never reads
 // is dropped again, so merging only to pick a few ranks costs only those.
 template <class V, std::size_t M, std::size_t N>
-inline std::array<V, M + N> mergeSorted(const std::array<V, M>& a, const std::array<V, N>& b) {
+FAST_LANES_INLINE std::array<V, M + N> mergeSorted(const std::array<V, M>& a, const std::array<V, N>& b) {
     std::array<V, M + N> merged{};
     if constexpr (M == 0) {
         for (std::size_t i = 0; i < N; ++i) merged[i] = b[i];

@@ -5,6 +5,7 @@
 
 #include "../front/messages.h"
 #include "fast_lanes.h"
+#include "fast_rows.h"
 #include "mode_steps.h"
 #include "neighbourhood.h"
 #include "progress.h"
@@ -13,119 +14,145 @@ namespace {
 
 using fast_lanes::Lane1;
 using fast_lanes::WideLanes;
+using fast_rows::REACH;
 
-constexpr int ROW_BYTES = ROW_STRIDE;
-constexpr int LEFT_REACH = 6;  // bytes from a visit to its channel two pixels left
-constexpr int NEAR = 3;        // bytes to the same channel one pixel over
+constexpr int NEAR = 3;  // bytes to the same channel one pixel over
 
-// Per row, for every byte column: the four values of rows r-2, r-1, r+1 and
-// r+2 sorted, the same with the row's own value added, and their sums.
-std::uint8_t column_four[4][ROW_BYTES];
-std::uint8_t column_five[5][ROW_BYTES];
-std::uint16_t column_sum[ROW_BYTES];
-std::uint32_t column_squares[ROW_BYTES];
+// What a row needs while it is filtered; one set for each row of a pair.
+struct RowBuffers {
+    // For every byte column: the values of rows r-2, r-1, r+1 and r+2
+    // sorted, the same with the row's own value put in, and their sums.
+    std::uint8_t column_four[4][ROW_STRIDE];
+    std::uint8_t column_five[5][ROW_STRIDE];
+    std::uint16_t column_sum[ROW_STRIDE];
+    std::uint32_t column_squares[ROW_STRIDE];
+    int columns_end;  // columns made so far: [0, columns_end)
+    // For every visit: the 11th, 12th and 13th smallest of the 23 values
+    // that do not depend on the row's own results, their sum and their sum
+    // of squares.
+    std::uint8_t rank_low[ROW_STRIDE];
+    std::uint8_t rank_mid[ROW_STRIDE];
+    std::uint8_t rank_high[ROW_STRIDE];
+    std::uint16_t rest_sum[ROW_STRIDE];
+    std::uint32_t rest_squares[ROW_STRIDE];
+};
 
-// Per row, for every visit: the 11th, 12th and 13th smallest of the 23
-// values that do not depend on the row's own results, their sum and their
-// sum of squares.
-std::uint8_t rank_low[ROW_BYTES];
-std::uint8_t rank_mid[ROW_BYTES];
-std::uint8_t rank_high[ROW_BYTES];
-std::uint16_t rest_sum[ROW_BYTES];
-std::uint32_t rest_squares[ROW_BYTES];
+RowBuffers row_buffers[2];
 
 // Filled as first needed: each entry is a pure function of its index, so an
 // entry once made holds for every later picture too.
 std::uint16_t blend_plus_one[256][256];  // 0 until made
 double spread_ratio_by_squares[MAX_SQUARED_DEVIATION_SUM + 1];  // 0 until made (and for 0)
 
+// Runs `at` over [first, end) in wide lanes and the rest one byte at a time.
+// The last wide step may start before `end - COUNT` and redo a few bytes:
+// each result depends only on its inputs, which do not change in between.
+template <class At>
+void inLanes(int lowest, int first, int end, At at) {
+    if (end <= first) return;
+    int p = first;
+    if (end - lowest >= WideLanes::COUNT) {
+        if (end - p < WideLanes::COUNT) p = end - WideLanes::COUNT;
+        for (; p + WideLanes::COUNT <= end; p += WideLanes::COUNT) at(WideLanes{}, p);
+        if (p < end) at(WideLanes{}, end - WideLanes::COUNT);
+        return;
+    }
+    for (; p < end; ++p) at(Lane1{}, p);
+}
+
 // ---- the row's columns -----------------------------------------------------
 
 template <class V>
-void sortColumnAt(const std::uint8_t* centre_row, int p) {
+void sortColumnAt(RowBuffers& b, const std::uint8_t* centre_row, int p) {
     using fast_lanes::exchange;
     using fast_lanes::load;
-    V a = load<V>(centre_row - 2 * ROW_STRIDE + p);
-    V b = load<V>(centre_row - ROW_STRIDE + p);
-    V c = load<V>(centre_row + ROW_STRIDE + p);
-    V d = load<V>(centre_row + 2 * ROW_STRIDE + p);
-    exchange(a, b);
-    exchange(c, d);
-    exchange(a, c);
-    exchange(b, d);
-    exchange(b, c);
-    const V sorted[4] = {a, b, c, d};
+    V v0 = load<V>(centre_row - 2 * ROW_STRIDE + p);
+    V v1 = load<V>(centre_row - ROW_STRIDE + p);
+    V v3 = load<V>(centre_row + ROW_STRIDE + p);
+    V v4 = load<V>(centre_row + 2 * ROW_STRIDE + p);
+    exchange(v0, v1);
+    exchange(v3, v4);
+    exchange(v0, v3);
+    exchange(v1, v4);
+    exchange(v1, v3);
+    const V sorted[4] = {v0, v1, v3, v4};
     // The row's own value goes in by insertion.
     V carried = load<V>(centre_row + p);
     for (int i = 0; i < 4; ++i) {
-        storeLanes(column_four[i] + p, sorted[i]);
-        storeLanes(column_five[i] + p, lower(sorted[i], carried));
+        storeLanes(b.column_four[i] + p, sorted[i]);
+        storeLanes(b.column_five[i] + p, lower(sorted[i], carried));
         carried = upper(sorted[i], carried);
     }
-    storeLanes(column_five[4] + p, carried);
+    storeLanes(b.column_five[4] + p, carried);
 }
 
-void sortColumns(const std::uint8_t* centre_row, int row_bytes) {
-    int p = 0;
-    for (; p + WideLanes::COUNT <= row_bytes; p += WideLanes::COUNT) sortColumnAt<WideLanes>(centre_row, p);
-    for (; p < row_bytes; ++p) sortColumnAt<Lane1>(centre_row, p);
-}
-
-void sumColumns(const std::uint8_t* centre_row, int row_bytes) {
+void sumColumns(RowBuffers& b, const std::uint8_t* centre_row, int first, int end) {
     const std::uint8_t* above_far = centre_row - 2 * ROW_STRIDE;
     const std::uint8_t* above = centre_row - ROW_STRIDE;
     const std::uint8_t* below = centre_row + ROW_STRIDE;
     const std::uint8_t* below_far = centre_row + 2 * ROW_STRIDE;
-    for (int p = 0; p < row_bytes; ++p) {
+    for (int p = first; p < end; ++p) {
         const std::uint32_t v0 = above_far[p], v1 = above[p], v3 = below[p], v4 = below_far[p];
-        column_sum[p] = std::uint16_t(v0 + v1 + v3 + v4);
-        column_squares[p] = v0 * v0 + v1 * v1 + v3 * v3 + v4 * v4;
+        b.column_sum[p] = std::uint16_t(v0 + v1 + v3 + v4);
+        b.column_squares[p] = v0 * v0 + v1 * v1 + v3 * v3 + v4 * v4;
     }
+}
+
+void makeColumns(RowBuffers& b, const std::uint8_t* centre_row, int end) {
+    const int first = b.columns_end;
+    if (end <= first) return;
+    inLanes(0, first, end, [&](auto lanes, int p) { sortColumnAt<decltype(lanes)>(b, centre_row, p); });
+    sumColumns(b, centre_row, first, end);
+    b.columns_end = end;
 }
 
 // ---- the visits' 23 settled values ----------------------------------------
 
 template <class V, std::size_t N>
-std::array<V, N> loadColumn(const std::uint8_t (*column)[ROW_BYTES], int p) {
+FAST_LANES_INLINE std::array<V, N> loadColumn(const std::uint8_t (*column)[ROW_STRIDE], int p) {
     std::array<V, N> values{};
     for (std::size_t i = 0; i < N; ++i) values[i] = fast_lanes::load<V>(column[i] + p);
     return values;
 }
 
 template <class V>
-void rankRestAt(int j) {
+void rankRestAt(RowBuffers& b, int j) {
     using fast_lanes::mergeSorted;
-    const auto left = mergeSorted<V>(loadColumn<V, 4>(column_four, j - LEFT_REACH),
-                                     loadColumn<V, 4>(column_four, j - NEAR));
-    const auto right = mergeSorted<V>(loadColumn<V, 5>(column_five, j + NEAR),
-                                      loadColumn<V, 5>(column_five, j + LEFT_REACH));
-    const auto all = mergeSorted<V>(mergeSorted<V>(left, loadColumn<V, 5>(column_five, j)), right);
-    storeLanes(rank_low + j, all[10]);
-    storeLanes(rank_mid + j, all[11]);
-    storeLanes(rank_high + j, all[12]);
+    const auto left = mergeSorted<V>(loadColumn<V, 4>(b.column_four, j - REACH),
+                                     loadColumn<V, 4>(b.column_four, j - NEAR));
+    const auto right = mergeSorted<V>(loadColumn<V, 5>(b.column_five, j + NEAR),
+                                      loadColumn<V, 5>(b.column_five, j + REACH));
+    const auto all = mergeSorted<V>(mergeSorted<V>(left, loadColumn<V, 5>(b.column_five, j)), right);
+    storeLanes(b.rank_low + j, all[10]);
+    storeLanes(b.rank_mid + j, all[11]);
+    storeLanes(b.rank_high + j, all[12]);
 }
 
-void rankRest(int first, int end) {
-    int j = first;
-    for (; j + WideLanes::COUNT <= end; j += WideLanes::COUNT) rankRestAt<WideLanes>(j);
-    for (; j < end; ++j) rankRestAt<Lane1>(j);
-}
-
-void sumRest(const std::uint8_t* centre_row, int first, int end) {
+void sumRest(RowBuffers& b, const std::uint8_t* centre_row, int first, int end) {
     for (int j = first; j < end; ++j) {
-        const std::uint32_t x0 = centre_row[j], x1 = centre_row[j + NEAR], x2 = centre_row[j + LEFT_REACH];
-        rest_sum[j] = std::uint16_t(column_sum[j - LEFT_REACH] + column_sum[j - NEAR] + column_sum[j] +
-                                    column_sum[j + NEAR] + column_sum[j + LEFT_REACH] + x0 + x1 + x2);
-        rest_squares[j] = column_squares[j - LEFT_REACH] + column_squares[j - NEAR] + column_squares[j] +
-                          column_squares[j + NEAR] + column_squares[j + LEFT_REACH] + x0 * x0 + x1 * x1 + x2 * x2;
+        const std::uint32_t x0 = centre_row[j], x1 = centre_row[j + NEAR], x2 = centre_row[j + REACH];
+        b.rest_sum[j] = std::uint16_t(b.column_sum[j - REACH] + b.column_sum[j - NEAR] + b.column_sum[j] +
+                                      b.column_sum[j + NEAR] + b.column_sum[j + REACH] + x0 + x1 + x2);
+        b.rest_squares[j] = b.column_squares[j - REACH] + b.column_squares[j - NEAR] + b.column_squares[j] +
+                            b.column_squares[j + NEAR] + b.column_squares[j + REACH] + x0 * x0 + x1 * x1 +
+                            x2 * x2;
     }
+}
+
+// Everything the visits [first, end) need but the two values to their left.
+void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end) {
+    if (first == REACH) b.columns_end = 0;
+    const int columns_needed = end + REACH;
+    makeColumns(b, centre_row, columns_needed < row_bytes ? columns_needed : row_bytes);
+    inLanes(REACH, first, end, [&](auto lanes, int j) { rankRestAt<decltype(lanes)>(b, j); });
+    sumRest(b, centre_row, first, end);
 }
 
 // ---- the walk along the row ------------------------------------------------
 
 // The 13th smallest of the 25: the two rewritten values can only move it
 // within the 11th to 13th smallest of the other 23.
-inline int medianWith(int far, int near, int low, int mid, int high) {
+FAST_LANES_INLINE int medianWith(int far, int near, int low, int mid, int high) {
     const int smaller = far < near ? far : near;
     const int larger = far < near ? near : far;
     int median = larger < mid ? larger : mid;
@@ -134,19 +161,9 @@ inline int medianWith(int far, int near, int low, int mid, int high) {
     return median < low ? low : median;
 }
 
-struct Visit {
-    int median;
-    int centre;
-    int sum;      // of all 25 values
-    int squares;  // of all 25 values
-};
-
-inline int meanOf(const Visit& v) { return v.sum / WINDOW_SIZE; }
-
 // The sum of (mean - value)^2 over the window, in whole numbers.
-inline int squaredDeviationSum(const Visit& v) {
-    const int mean = meanOf(v);
-    return v.squares - mean * (2 * v.sum - WINDOW_SIZE * mean);
+FAST_LANES_INLINE int squaredDeviationSumOf(int mean, int sum, int squares) {
+    return squares - mean * (2 * sum - WINDOW_SIZE * mean);
 }
 
 double spreadRatioOf(int squared_deviation_sum) {
@@ -168,77 +185,143 @@ int blendOf(int median, int centre) {
     return entry - 1;
 }
 
+// What a mode step may ask of a visit. The median is worked out only when
+// asked: mode 1 seldom needs it.
+struct Visit {
+    const RowBuffers& buffers;
+    int k;
+    int far;
+    int near;
+    int centre;
+    int sum;      // of all 25 values
+    int squares;  // of all 25 values
+
+    int median() const {
+        return medianWith(far, near, buffers.rank_low[k], buffers.rank_mid[k], buffers.rank_high[k]);
+    }
+    int mean() const { return sum / WINDOW_SIZE; }
+    int squaredDeviationSum() const { return squaredDeviationSumOf(mean(), sum, squares); }
+};
+
+// Mode 1 and mode 2's flat test are branches: in most pictures they go the
+// same way for long stretches, and a predicted branch lets the next visit
+// start before this one is decided.
 struct MedianReplacement {
     int first_replacing;
-    int operator()(const Visit& v) const { return squaredDeviationSum(v) >= first_replacing ? v.median : v.centre; }
+    int operator()(const Visit& v) const {
+        if (v.squaredDeviationSum() < first_replacing) return v.centre;
+        return v.median();
+    }
 };
 
 struct OriginalBlend {
     int first_unflat;
     int operator()(const Visit& v) const {
         // In a flat window the value is blended with itself.
-        return blendOf(squaredDeviationSum(v) >= first_unflat ? v.median : v.centre, v.centre);
+        if (v.squaredDeviationSum() < first_unflat) return blendOf(v.centre, v.centre);
+        return blendOf(v.median(), v.centre);
     }
 };
 
-// Whether the crisp blend's gate passes, by |window mean - centre|.
-bool crisp_gate_by_distance[256];
+// The gate compares |window mean - centre| / 255, which grows with the
+// distance, against both thresholds: the distances it passes are one run,
+// [nearest, farthest], or none (then both are 256). Noise makes the gate
+// unforeseeable, so it is a choice without a branch.
+FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -int(first)); }
 
 struct CrispBlend {
+    int nearest;
+    int farthest;
     int operator()(const Visit& v) const {
-        const int distance = meanOf(v) - v.centre;
-        if (!crisp_gate_by_distance[distance < 0 ? -distance : distance]) return v.centre;
-        return crispBlendValue(std::uint8_t(v.median), std::uint8_t(v.centre), spreadRatioOf(squaredDeviationSum(v)));
+        const int mean = v.mean();
+        const int distance = mean < v.centre ? v.centre - mean : mean - v.centre;
+        const bool passes = unsigned(distance - nearest) <= unsigned(farthest - nearest);
+        const double ratio = spreadRatioOf(squaredDeviationSumOf(mean, v.sum, v.squares));
+        return choose(passes, crispBlendInWalk(v.median(), v.centre, ratio), v.centre);
     }
 };
 
-void fillCrispGate(const FilterSettings& settings) {
-    for (int distance = 0; distance < 256; ++distance) {
+CrispBlend crispBlendFor(const FilterSettings& settings) {
+    CrispBlend blend{256, 256};
+    for (int distance = 255; distance >= 0; --distance) {
         const double window_mean = double(distance);
         const double pixel_deviation = std::fabs((window_mean - 0.0) / 255.0);
-        crisp_gate_by_distance[distance] =
-            crispGatePasses(pixel_deviation, settings.min_threshold, settings.max_threshold);
+        if (!crispGatePasses(pixel_deviation, settings.min_threshold, settings.max_threshold)) continue;
+        if (blend.farthest == 256) blend.farthest = distance;
+        blend.nearest = distance;
+    }
+    return blend;
+}
+
+// One visit, given the two values its channel's chain rewrote just before.
+template <class Step>
+FAST_LANES_INLINE int visitValue(const RowBuffers& b, const std::uint8_t* row, int k, int far, int near,
+                                 const Step& step) {
+    return step(Visit{b, k, far, near, row[k], b.rest_sum[k] + far + near,
+                      int(b.rest_squares[k]) + far * far + near * near});
+}
+
+// A row's three chains, one per channel, held between visits.
+struct Chains {
+    int far[CHANNELS_PER_PIXEL];
+    int near[CHANNELS_PER_PIXEL];
+};
+
+FAST_LANES_INLINE Chains chainsBefore(const std::uint8_t* row, int k) {
+    return Chains{{row[k - REACH], row[k - REACH + 1], row[k - REACH + 2]},
+                  {row[k - NEAR], row[k - NEAR + 1], row[k - NEAR + 2]}};
+}
+
+template <class Step>
+FAST_LANES_INLINE void visitPixel(const RowBuffers& b, std::uint8_t* row, int k, Chains& c, const Step& step) {
+    for (int channel = 0; channel < CHANNELS_PER_PIXEL; ++channel) {
+        const int value = visitValue(b, row, k + channel, c.far[channel], c.near[channel], step);
+        row[k + channel] = std::uint8_t(value);
+        c.far[channel] = c.near[channel];
+        c.near[channel] = value;
     }
 }
 
-// Three chains, one per channel: each visit takes the two values its
-// channel's chain rewrote just before it.
 template <class Step>
-void walkRow(std::uint8_t* row, int row_bytes, const Step& step) {
-    int far[CHANNELS_PER_PIXEL] = {row[0], row[1], row[2]};
-    int near[CHANNELS_PER_PIXEL] = {row[3], row[4], row[5]};
-    for (int j = LEFT_REACH; j < row_bytes - LEFT_REACH; j += CHANNELS_PER_PIXEL) {
-        for (int channel = 0; channel < CHANNELS_PER_PIXEL; ++channel) {
-            const int k = j + channel;
-            const int a = far[channel];
-            const int b = near[channel];
-            const Visit visit{medianWith(a, b, rank_low[k], rank_mid[k], rank_high[k]), row[k],
-                              rest_sum[k] + a + b, int(rest_squares[k]) + a * a + b * b};
-            const int value = step(visit);
-            row[k] = std::uint8_t(value);
-            far[channel] = b;
-            near[channel] = value;
+struct NeighbourhoodRows {
+    const Step& step;
+    int row_bytes;
+
+    void prepare(int slot, std::uint8_t* row, int first, int end) {
+        prepareVisits(row_buffers[slot], row, row_bytes, first, end);
+    }
+    void walk(int slot, std::uint8_t* row, int first, int end) {
+        const RowBuffers& b = row_buffers[slot];
+        Chains chains = chainsBefore(row, first);
+        for (int k = first; k < end; k += CHANNELS_PER_PIXEL) visitPixel(b, row, k, chains, step);
+    }
+    void walkBoth(std::uint8_t* upper, int upper_first, std::uint8_t* lower, int lower_first, int count) {
+        const RowBuffers& u = row_buffers[fast_rows::UPPER];
+        const RowBuffers& l = row_buffers[fast_rows::LOWER];
+        Chains upper_chains = chainsBefore(upper, upper_first);
+        Chains lower_chains = chainsBefore(lower, lower_first);
+        for (int i = 0; i < count; i += CHANNELS_PER_PIXEL) {
+            visitPixel(u, upper, upper_first + i, upper_chains, step);
+            visitPixel(l, lower, lower_first + i, lower_chains, step);
         }
     }
-}
-
-template <class Step>
-void filterRow(std::uint8_t* image, int row, int width, const Step& step) {
-    std::uint8_t* centre_row = image + pixelIndex(row, 0, 0);
-    const int row_bytes = width * CHANNELS_PER_PIXEL;
-    sortColumns(centre_row, row_bytes);
-    sumColumns(centre_row, row_bytes);
-    rankRest(LEFT_REACH, row_bytes - LEFT_REACH);
-    sumRest(centre_row, LEFT_REACH, row_bytes - LEFT_REACH);
-    walkRow(centre_row, row_bytes, step);
-}
+};
 
 template <class Step>
 void runPass(std::uint8_t* image, PictureSize size, const Step& step, std::FILE* console) {
     std::fputs(kMedianStarted, console);
-    for (int row = 2; row <= size.height - 3; ++row) {
-        if (size.width >= 5) filterRow(image, row, size.width, step);
+    NeighbourhoodRows<Step> rows{step, size.width * CHANNELS_PER_PIXEL};
+    for (int row = 2; row <= size.height - 3; row += 2) {
+        const bool pair = row + 1 <= size.height - 3;
+        if (size.width >= 5) {
+            std::uint8_t* centre_row = image + pixelIndex(row, 0, 0);
+            if (pair)
+                fast_rows::filterRowPair(rows, centre_row, centre_row + ROW_STRIDE, rows.row_bytes);
+            else
+                fast_rows::filterSingleRow(rows, centre_row, rows.row_bytes);
+        }
         printProgressLines(console, row, size.height, 1);
+        if (pair) printProgressLines(console, row + 1, size.height, 1);
     }
 }
 
@@ -279,7 +362,6 @@ void neighbourhoodPassFast(std::uint8_t* image, PictureSize size, const FilterSe
     } else if (settings.filter_mode == FILTER_MODE_ORIGINAL_BLEND) {
         runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
     } else if (settings.filter_mode == FILTER_MODE_CRISP_SMOOTH_BLEND) {
-        fillCrispGate(settings);
-        runPass(image, size, CrispBlend{}, console);
+        runPass(image, size, crispBlendFor(settings), console);
     }
 }

@@ -31,3 +31,16 @@ double spreadPercentOf(int squared_deviation_sum);
 // MAX_SQUARED_DEVIATION_SUM + 1 when none is.
 int firstReplacingSquaredSum(double removal_coefficient);
 int firstUnflatSquaredSum();
+
+// crispBlendValue's double operations in its very order, written here so
+// that the walk can have them inline (the tests hold the two together).
+inline int crispBlendInWalk(int median, int centre_value, double spread_ratio) {
+    double a = double(centre_value) * spread_ratio;
+    a = a * 3.0;
+    double b = spread_ratio * 3.0;
+    b = 1.0 - b;
+    b = b * double(median);
+    const double value = a + b;
+    const int whole = int(value);
+    return whole < 0 ? 0 : whole > 255 ? 255 : whole;
+}

@@ -1,0 +1,52 @@
+// The order in which the fast filters visit a picture: two rows at a time.
+//
+// A visit depends on the visit before it in its row, so one row alone is a
+// chain per channel and the processor mostly waits. The row below may start
+// once the row above is final over its reach, so the lower row of a pair
+// follows the upper one two chunks behind, each of its chunks prepared just
+// before it is walked, and both rows are walked in the same loop.
+#pragma once
+
+#include <cstdint>
+
+namespace fast_rows {
+
+// A visit reads two pixels either side: 6 bytes.
+constexpr int REACH = 6;
+// Whole pixels, and more than a visit's reach.
+constexpr int CHUNK_BYTES = 96;
+
+enum Slot { UPPER = 0, LOWER = 1 };
+
+// A pass provides, for the row in a slot, over the visits [first, end):
+//   prepare(slot, row, first, end): what the visits need from the rows
+//       around; called with ascending ranges, the first starting at REACH;
+//   walk(slot, row, first, end): the visits themselves, left to right;
+//   walkBoth(upper_row, upper_first, lower_row, lower_first, count): the two
+//       rows' walks over count bytes each, interleaved.
+// `row` points at the row's first byte; row_bytes is 3 * width, at least 15.
+template <class Pass>
+void filterRowPair(Pass& pass, std::uint8_t* upper, std::uint8_t* lower, int row_bytes) {
+    const int end = row_bytes - REACH;
+    pass.prepare(UPPER, upper, REACH, end);
+    const int lead = REACH + 2 * CHUNK_BYTES;
+    pass.walk(UPPER, upper, REACH, lead < end ? lead : end);
+    for (int first = REACH; first < end; first += CHUNK_BYTES) {
+        const int last = first + CHUNK_BYTES < end ? first + CHUNK_BYTES : end;
+        // The upper row is final up to first + 2 chunks, past this chunk's reach.
+        pass.prepare(LOWER, lower, first, last);
+        const int upper_first = first + 2 * CHUNK_BYTES;
+        const int upper_left = end - upper_first;
+        const int together = upper_left <= 0 ? 0 : upper_left < last - first ? upper_left : last - first;
+        if (together > 0) pass.walkBoth(upper, upper_first, lower, first, together);
+        pass.walk(LOWER, lower, first + together, last);
+    }
+}
+
+template <class Pass>
+void filterSingleRow(Pass& pass, std::uint8_t* row, int row_bytes) {
+    pass.prepare(UPPER, row, REACH, row_bytes - REACH);
+    pass.walk(UPPER, row, REACH, row_bytes - REACH);
+}
+
+}  // namespace fast_rows
