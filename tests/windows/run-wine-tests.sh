@@ -353,6 +353,14 @@ check_big() {
     local started=$SECONDS
     case_of "big-$label" "big"$'\nout\n'"$mode"$'\n' big
     echo "  2000 x 2000 $label: $((SECONDS - started)) s"
+    # Agreement means little if neither build wrote the filtered picture.
+    local written=$CASES/big-$label/win/out.bmp
+    if [ -f "$written" ] && [ "$(stat -c %s "$written")" = "$(stat -c %s "$PICTURES/big.bmp")" ] &&
+       { [ "$mode" = 9 ] || ! cmp -s "$written" "$PICTURES/big.bmp"; }; then
+      pass
+    else
+      fail "big-$label: the filtered picture was not written"
+    fi
     rm -rf "${CASES:?}/big-$label"
   done
 }
