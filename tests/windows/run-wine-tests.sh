@@ -156,9 +156,15 @@ run_pair() {
   local case_dir=$CASES/$name
   local what="$name/$label"
   printf '%s' "$answers" >"$case_dir/$label.answers"
+  # Answers typed on Windows end in CRLF; its text-mode stdin drops the CR.
+  if [ "${CRLF_ANSWERS:-0}" = 1 ]; then
+    crlf "$case_dir/$label.answers" >"$case_dir/$label.win.answers"
+  else
+    cp "$case_dir/$label.answers" "$case_dir/$label.win.answers"
+  fi
   run_in "$case_dir/lin" "$case_dir/$label.answers" "$case_dir/$label.lin.out" "$case_dir/$label.lin.status" \
     "$limit" "$LINUX_PROGRAM" &
-  run_in "$case_dir/win" "$case_dir/$label.answers" "$case_dir/$label.win.out" "$case_dir/$label.win.status" \
+  run_in "$case_dir/win" "$case_dir/$label.win.answers" "$case_dir/$label.win.out" "$case_dir/$label.win.status" \
     "$limit" wine "$WINDOWS_PROGRAM" &
   wait
 
@@ -258,6 +264,7 @@ check_modes() {
   case_of modes-small-word $'small\nout\nzero\n' small
   case_of modes-small-plus $'small\nout\n+2\n' small
   case_of modes-small-same-name $'small\nsmall\n2\n' small
+  CRLF_ANSWERS=1 case_of modes-small-crlf-answers $'small\nout\n3\n4\n0.3\n0.001\n' small
 
   for picture in topdown v4 v5 random clean one frame; do
     case_of "pictures-$picture-0" "$picture"$'\nout\n0\n' "$picture"
@@ -299,6 +306,7 @@ check_refusals() {
   mkdir "$CASES/refusal-output-is-folder/lin/taken.bmp" "$CASES/refusal-output-is-folder/win/taken.bmp"
   run_pair refusal-output-is-folder run $'small\ntaken\n9\n'
   case_of refusal-input-name-long "$long96"$'\nout\n0\n' small
+  case_of refusal-input-name-past-buffer "$long96$long96"$'\nout\n0\n' small
   case_of refusal-output-name-long "small"$'\n'"$long96"$'\n0\n' small
   case_of refusal-renamed-long "$long94"$'\n'"$long94"$'\n0\n' small
   case_of refusal-no-answers '' small
