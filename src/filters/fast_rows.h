@@ -20,7 +20,7 @@ enum Slot { UPPER = 0, LOWER = 1 };
 
 // A pass provides, for the row in a slot, over the visits [first, end):
 //   prepare(slot, row, first, end): what the visits need from the rows
-//       around; called with ascending ranges, the first starting at REACH;
+//       around; called with adjoining ascending ranges from REACH on;
 //   walk(slot, row, first, end): the visits themselves, left to right;
 //   walkBoth(upper_row, upper_first, lower_row, lower_first, count): the two
 //       rows' walks over count bytes each, interleaved.
@@ -28,17 +28,22 @@ enum Slot { UPPER = 0, LOWER = 1 };
 template <class Pass>
 void filterRowPair(Pass& pass, std::uint8_t* upper, std::uint8_t* lower, int row_bytes) {
     const int end = row_bytes - REACH;
-    pass.prepare(UPPER, upper, REACH, end);
-    const int lead = REACH + 2 * CHUNK_BYTES;
-    pass.walk(UPPER, upper, REACH, lead < end ? lead : end);
+    const int lead = REACH + 2 * CHUNK_BYTES < end ? REACH + 2 * CHUNK_BYTES : end;
+    pass.prepare(UPPER, upper, REACH, lead);
+    pass.walk(UPPER, upper, REACH, lead);
     for (int first = REACH; first < end; first += CHUNK_BYTES) {
         const int last = first + CHUNK_BYTES < end ? first + CHUNK_BYTES : end;
-        // The upper row is final up to first + 2 chunks, past this chunk's reach.
+        // The upper row is final up to first + 2 chunks, past this chunk's
+        // reach; the lower row is still as read from there on, so the upper
+        // row's next chunk can be prepared too.
         pass.prepare(LOWER, lower, first, last);
         const int upper_first = first + 2 * CHUNK_BYTES;
         const int upper_left = end - upper_first;
         const int together = upper_left <= 0 ? 0 : upper_left < last - first ? upper_left : last - first;
-        if (together > 0) pass.walkBoth(upper, upper_first, lower, first, together);
+        if (together > 0) {
+            pass.prepare(UPPER, upper, upper_first, upper_first + together);
+            pass.walkBoth(upper, upper_first, lower, first, together);
+        }
         pass.walk(LOWER, lower, first + together, last);
     }
 }
