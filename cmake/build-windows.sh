@@ -10,6 +10,6 @@ cmake -S . -B "$BUILD_DIR" \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=Release \
   -DDENOISE_BUILD_TESTS=OFF
-cmake --build "$BUILD_DIR" -j "$JOBS" --target denoise make_sample
+cmake --build "$BUILD_DIR" -j "$JOBS" --target denoise
 
 echo "Windows program: $(cd "$BUILD_DIR" && pwd)/denoise.exe"
