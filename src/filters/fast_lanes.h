@@ -1,13 +1,18 @@
 // Byte lanes for the fast filters: sixteen bytes at a time where SSE2 is
 // there, one byte at a time otherwise (and for the ends of a row). Both give
-// the same bytes: everything done in lanes is exact integer work.
+// the same bytes: everything done in lanes is exact integer work. Defining
+// DENOISE_SCALAR_LANES builds the one-byte form alone, to check it on x86.
 #pragma once
+
+#if defined(__SSE2__) && !defined(DENOISE_SCALAR_LANES)
+#define FAST_LANES_SSE2 1
+#endif
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__SSE2__)
+#if defined(FAST_LANES_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -32,7 +37,7 @@ FAST_LANES_INLINE void storeLanes(std::uint8_t* target, Lane1 lanes) { *target =
 FAST_LANES_INLINE Lane1 lower(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? a.value : b.value}; }
 FAST_LANES_INLINE Lane1 upper(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? b.value : a.value}; }
 
-#if defined(__SSE2__)
+#if defined(FAST_LANES_SSE2)
 struct Lane16 {
     static constexpr int COUNT = 16;
     __m128i value;

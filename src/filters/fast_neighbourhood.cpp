@@ -35,6 +35,9 @@ struct RowBuffers {
     std::uint8_t rank_high[ROW_STRIDE];
     std::uint16_t rest_sum[ROW_STRIDE];
     std::uint32_t rest_squares[ROW_STRIDE];
+    // Mode 2: set where the 23 values alone already spread too far for the
+    // window to be flat, whatever the two rewritten ones turn out to be.
+    std::uint8_t surely_unflat[ROW_STRIDE];
 };
 
 RowBuffers row_buffers[2];
@@ -193,14 +196,14 @@ struct Visit {
     int far;
     int near;
     int centre;
-    int sum;      // of all 25 values
-    int squares;  // of all 25 values
 
     int median() const {
         return medianWith(far, near, buffers.rank_low[k], buffers.rank_mid[k], buffers.rank_high[k]);
     }
-    int mean() const { return sum / WINDOW_SIZE; }
-    int squaredDeviationSum() const { return squaredDeviationSumOf(mean(), sum, squares); }
+    int sum() const { return buffers.rest_sum[k] + far + near; }
+    int squares() const { return int(buffers.rest_squares[k]) + far * far + near * near; }
+    int mean() const { return sum() / WINDOW_SIZE; }
+    int squaredDeviationSum() const { return squaredDeviationSumOf(mean(), sum(), squares()); }
 };
 
 // Mode 1 and mode 2's flat test are branches: in most pictures they go the
@@ -208,6 +211,7 @@ struct Visit {
 // start before this one is decided.
 struct MedianReplacement {
     int first_replacing;
+    void prepare(RowBuffers&, int, int) const {}
     int operator()(const Visit& v) const {
         if (v.squaredDeviationSum() < first_replacing) return v.centre;
         return v.median();
@@ -216,9 +220,20 @@ struct MedianReplacement {
 
 struct OriginalBlend {
     int first_unflat;
+    // About any centre, the 23 values' squared deviations add up to at
+    // least those about their own mean: S - sum^2 / 23 for squares S.
+    void prepare(RowBuffers& b, int first, int end) const {
+        const std::int32_t limit = 23 * first_unflat;
+        for (int j = first; j < end; ++j) {
+            const std::int32_t sum = b.rest_sum[j];
+            const std::int32_t spread = 23 * std::int32_t(b.rest_squares[j]) - sum * sum;
+            b.surely_unflat[j] = spread >= limit;
+        }
+    }
     int operator()(const Visit& v) const {
         // In a flat window the value is blended with itself.
-        if (v.squaredDeviationSum() < first_unflat) return blendOf(v.centre, v.centre);
+        if (!v.buffers.surely_unflat[v.k] && v.squaredDeviationSum() < first_unflat)
+            return blendOf(v.centre, v.centre);
         return blendOf(v.median(), v.centre);
     }
 };
@@ -232,11 +247,13 @@ FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -
 struct CrispBlend {
     int nearest;
     int farthest;
+    void prepare(RowBuffers&, int, int) const {}
     int operator()(const Visit& v) const {
-        const int mean = v.mean();
+        const int sum = v.sum();
+        const int mean = sum / WINDOW_SIZE;
         const int distance = mean < v.centre ? v.centre - mean : mean - v.centre;
         const bool passes = unsigned(distance - nearest) <= unsigned(farthest - nearest);
-        const double ratio = spreadRatioOf(squaredDeviationSumOf(mean, v.sum, v.squares));
+        const double ratio = spreadRatioOf(squaredDeviationSumOf(mean, sum, v.squares()));
         return choose(passes, crispBlendInWalk(v.median(), v.centre, ratio), v.centre);
     }
 };
@@ -257,8 +274,7 @@ CrispBlend crispBlendFor(const FilterSettings& settings) {
 template <class Step>
 FAST_LANES_INLINE int visitValue(const RowBuffers& b, const std::uint8_t* row, int k, int far, int near,
                                  const Step& step) {
-    return step(Visit{b, k, far, near, row[k], b.rest_sum[k] + far + near,
-                      int(b.rest_squares[k]) + far * far + near * near});
+    return step(Visit{b, k, far, near, row[k]});
 }
 
 // A row's three chains, one per channel, held between visits.
@@ -289,6 +305,7 @@ struct NeighbourhoodRows {
 
     void prepare(int slot, std::uint8_t* row, int first, int end) {
         prepareVisits(row_buffers[slot], row, row_bytes, first, end);
+        step.prepare(row_buffers[slot], first, end);
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {
         const RowBuffers& b = row_buffers[slot];
