@@ -45,10 +45,14 @@ void echoWithExtension(const char* format, const char* base_name) {
 
 // Results of these reads stay as the read leaves them: a non-number keeps the
 // start value, as a formatted read does.
+// A number beyond 32 bits keeps its low 32 bits, as a 64-bit C library's
+// "%d" leaves it; read wide so every platform agrees.
 void readInteger(std::int32_t* value) {
     std::fflush(stdout);
-    int read_value;
-    if (std::scanf("%d", &read_value) == 1) *value = read_value;
+    long long read_value;
+    if (std::scanf("%lld", &read_value) != 1) return;
+    const std::uint32_t low_bits = std::uint32_t(static_cast<unsigned long long>(read_value));
+    *value = low_bits >= 0x80000000u ? std::int32_t(std::int64_t(low_bits) - 0x100000000LL) : std::int32_t(low_bits);
 }
 
 void readDouble(double* value) {
