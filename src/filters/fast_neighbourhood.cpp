@@ -26,6 +26,8 @@ struct RowBuffers {
     std::uint8_t column_five[5][ROW_STRIDE];
     std::uint16_t column_sum[ROW_STRIDE];
     std::uint32_t column_squares[ROW_STRIDE];
+    std::uint16_t column_sum_with_centre[ROW_STRIDE];
+    std::uint32_t column_squares_with_centre[ROW_STRIDE];
     int columns_end;  // columns made so far: [0, columns_end)
     // For every visit: the 11th, 12th and 13th smallest of the 23 values
     // that do not depend on the row's own results, their sum and their sum
@@ -95,9 +97,13 @@ void sumColumns(RowBuffers& b, const std::uint8_t* centre_row, int first, int en
     const std::uint8_t* below = centre_row + ROW_STRIDE;
     const std::uint8_t* below_far = centre_row + 2 * ROW_STRIDE;
     for (int p = first; p < end; ++p) {
-        const std::uint32_t v0 = above_far[p], v1 = above[p], v3 = below[p], v4 = below_far[p];
-        b.column_sum[p] = std::uint16_t(v0 + v1 + v3 + v4);
-        b.column_squares[p] = v0 * v0 + v1 * v1 + v3 * v3 + v4 * v4;
+        const std::uint32_t v0 = above_far[p], v1 = above[p], v2 = centre_row[p], v3 = below[p], v4 = below_far[p];
+        const std::uint32_t sum = v0 + v1 + v3 + v4;
+        const std::uint32_t squares = v0 * v0 + v1 * v1 + v3 * v3 + v4 * v4;
+        b.column_sum[p] = std::uint16_t(sum);
+        b.column_squares[p] = squares;
+        b.column_sum_with_centre[p] = std::uint16_t(sum + v2);
+        b.column_squares_with_centre[p] = squares + v2 * v2;
     }
 }
 
@@ -131,14 +137,13 @@ void rankRestAt(RowBuffers& b, int j) {
     storeLanes(b.rank_high + j, all[12]);
 }
 
-void sumRest(RowBuffers& b, const std::uint8_t* centre_row, int first, int end) {
+void sumRest(RowBuffers& b, int first, int end) {
     for (int j = first; j < end; ++j) {
-        const std::uint32_t x0 = centre_row[j], x1 = centre_row[j + NEAR], x2 = centre_row[j + REACH];
-        b.rest_sum[j] = std::uint16_t(b.column_sum[j - REACH] + b.column_sum[j - NEAR] + b.column_sum[j] +
-                                      b.column_sum[j + NEAR] + b.column_sum[j + REACH] + x0 + x1 + x2);
-        b.rest_squares[j] = b.column_squares[j - REACH] + b.column_squares[j - NEAR] + b.column_squares[j] +
-                            b.column_squares[j + NEAR] + b.column_squares[j + REACH] + x0 * x0 + x1 * x1 +
-                            x2 * x2;
+        b.rest_sum[j] = std::uint16_t(b.column_sum[j - REACH] + b.column_sum[j - NEAR] + b.column_sum_with_centre[j] +
+                                      b.column_sum_with_centre[j + NEAR] + b.column_sum_with_centre[j + REACH]);
+        b.rest_squares[j] = b.column_squares[j - REACH] + b.column_squares[j - NEAR] +
+                            b.column_squares_with_centre[j] + b.column_squares_with_centre[j + NEAR] +
+                            b.column_squares_with_centre[j + REACH];
     }
 }
 
@@ -148,7 +153,7 @@ void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes,
     const int columns_needed = end + REACH;
     makeColumns(b, centre_row, columns_needed < row_bytes ? columns_needed : row_bytes);
     inLanes(REACH, first, end, [&](auto lanes, int j) { rankRestAt<decltype(lanes)>(b, j); });
-    sumRest(b, centre_row, first, end);
+    sumRest(b, first, end);
 }
 
 // ---- the walk along the row ------------------------------------------------
