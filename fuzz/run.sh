@@ -8,7 +8,9 @@
 #   bash fuzz/run.sh -only_ascii=0           extra arguments go to libFuzzer
 #
 # Crashes are written to build-fuzz/findings/; once a fix is in, copy the
-# input to tests/fuzz_regressions/ so the test suite replays it for ever.
+# input to tests/fuzz_regressions/STATUS-NAME.bmp, STATUS being the reader's
+# answer to it after the fix (see tests/fuzz_regressions_test.cpp), so the
+# test suite replays it for ever.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,8 +44,8 @@ common=(-std=c++17 -g -O1 -ffp-contract=off -fno-omit-frame-pointer -Isrc -Itest
 mkdir -p "$CORPUS" "$BUILD/findings"
 "$BUILD/make_seeds" "$CORPUS"
 # Known crashers first, so a fix that regressed shows at once.
-if compgen -G "tests/fuzz_regressions/*" >/dev/null; then
-  "$BUILD/bmp_fuzzer" tests/fuzz_regressions/*
+if compgen -G "tests/fuzz_regressions/*.bmp" >/dev/null; then
+  "$BUILD/bmp_fuzzer" tests/fuzz_regressions/*.bmp
 fi
 
 "$BUILD/bmp_fuzzer" "$CORPUS" -max_len=$MAX_LEN -max_total_time="$FUZZ_SECONDS" -runs="$FUZZ_RUNS" \
