@@ -1,6 +1,6 @@
 // libFuzzer target over everything a hostile BMP file reaches: the header
 // check, the whole read path, writing back what was read, and every filter
-// on small pictures.
+// on small pictures, compared with the plain forms of the filters.
 //
 // The input is a file, optionally followed by filter settings: the bytes
 // loadBmp leaves unread after an accepted picture choose the filter mode,
@@ -13,6 +13,8 @@
 #include <limits>
 #include <vector>
 
+#include "filters/neighbourhood.h"
+#include "filters/smoothing.h"
 #include "image/bmp_format.h"
 #include "image/filter_stage.h"
 #include "image/image_store.h"
@@ -28,6 +30,7 @@ constexpr int FILTER_LIMIT = 16;
 
 std::uint8_t image[IMAGE_BYTES];
 std::uint8_t reloaded_image[IMAGE_BYTES];
+std::uint8_t plain_image[IMAGE_BYTES];
 std::uint8_t header[MAX_HEADER_BYTES];
 std::uint8_t reloaded_header[MAX_HEADER_BYTES];
 
@@ -128,17 +131,40 @@ FilterSettings settingsFrom(const std::uint8_t* bytes, std::size_t count) {
     return settings;
 }
 
-std::FILE* console() {
-    static std::FILE* null_console = std::fopen("/dev/null", "w");
-    if (null_console == nullptr) propertyFailed("cannot open /dev/null");
-    return null_console;
+// The console text of one filter run, kept in memory.
+struct Console {
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::FILE* file = open_memstream(&text, &length);
+    ~Console() { std::free(text); }
+    void finish() { std::fclose(file); }
+};
+
+// Whatever form the filter table selects must give the plain form's bytes
+// and console text: the plain forms are the reference.
+void runPlainForm(std::uint8_t* picture, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+    if (settings.filter_mode == FILTER_MODE_SMOOTHING)
+        smoothPlain(picture, size, console);
+    else
+        neighbourhoodPassPlain(picture, size, settings, console);
 }
 
 // The filters may only change the interior: the two-pixel frame and the
-// store outside the picture stay as they were.
-void runFilterAndCheckFrame(const PixelLayout& layout, const FilterSettings& settings) {
-    std::memcpy(reloaded_image, image, pixelIndex(layout.height, 0, 0) + ROW_STRIDE);
-    runFilterStage(image, PictureSize{layout.height, layout.width}, settings, console());
+// store beside the picture stay as they were.
+void runFilterAndCompareWithPlainForm(const PixelLayout& layout, const FilterSettings& settings) {
+    const std::size_t rows_bytes = pixelIndex(layout.height, 0, 0) + ROW_STRIDE;
+    std::memcpy(reloaded_image, image, rows_bytes);
+    std::memcpy(plain_image, image, rows_bytes);
+    const PictureSize size{layout.height, layout.width};
+    Console selected, plain;
+    runFilterStage(image, size, settings, selected.file);
+    runPlainForm(plain_image, size, settings, plain.file);
+    selected.finish();
+    plain.finish();
+    require(selected.length == plain.length && std::memcmp(selected.text, plain.text, plain.length) == 0,
+            "the selected filter prints what the plain form prints");
+    require(std::memcmp(image, plain_image, rows_bytes) == 0, "the selected filter gives the plain form's bytes");
+
     // A stray write lands next to the picture: look a little beyond it.
     const int columns_checked = layout.width + 3 < MAX_IMAGE_COLUMNS ? layout.width + 3 : MAX_IMAGE_COLUMNS;
     for (int row = 0; row <= layout.height && row < MAX_IMAGE_ROWS; ++row) {
@@ -168,6 +194,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (layout.width > RELOAD_LIMIT || layout.height > RELOAD_LIMIT) return 0;
     checkReload(geometry);
     if (layout.width > FILTER_LIMIT || layout.height > FILTER_LIMIT) return 0;
-    runFilterAndCheckFrame(layout, settingsFrom(data + memory.position, size - memory.position));
+    runFilterAndCompareWithPlainForm(layout, settingsFrom(data + memory.position, size - memory.position));
     return 0;
 }
