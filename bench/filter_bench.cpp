@@ -159,6 +159,7 @@ void printRatios(const std::map<std::string, double>& ms) {
             const double fast = find(nameOf("fast/mode" + std::to_string(mode), n));
             const double opencv = find(nameOf(mode == 0 ? "opencv/filter2D" : "opencv/medianBlur", n));
             const double plain = find(nameOf("plain/mode" + std::to_string(mode), n));
+            if (fast < 0) continue;  // left out by --benchmark_filter
             std::printf("%-6d %5d %10.2f ", mode, n, fast);
             if (opencv > 0)
                 std::printf("%10.2f %12.2f ", opencv, fast / opencv);

@@ -40,6 +40,10 @@ struct RowBuffers {
     // Mode 2: set where the 23 values alone already spread too far for the
     // window to be flat, whatever the two rewritten ones turn out to be.
     std::uint8_t surely_unflat[ROW_STRIDE];
+    // Mode 1 seldom needs a median: ranks are found as first asked for,
+    // sixteen visits at a time, within the visits last prepared.
+    std::uint8_t ranked[ROW_STRIDE];
+    int prepared_end;
 };
 
 RowBuffers row_buffers[2];
@@ -147,13 +151,33 @@ void sumRest(RowBuffers& b, int first, int end) {
     }
 }
 
-// Everything the visits [first, end) need but the two values to their left.
-void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end) {
+// Everything the visits [first, end) need but the two values to their left
+// (the ranks only when asked for, if `rank_now` is false).
+void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end,
+                   bool rank_now) {
     if (first == REACH) b.columns_end = 0;
     const int columns_needed = end + REACH;
     makeColumns(b, centre_row, columns_needed < row_bytes ? columns_needed : row_bytes);
-    inLanes(REACH, first, end, [&](auto lanes, int j) { rankRestAt<decltype(lanes)>(b, j); });
+    if (rank_now)
+        inLanes(REACH, first, end, [&](auto lanes, int j) { rankRestAt<decltype(lanes)>(b, j); });
+    else
+        std::fill(b.ranked + first, b.ranked + end, std::uint8_t(0));
+    b.prepared_end = end;
     sumRest(b, first, end);
+}
+
+// The ranks of visit k and of the visits after it (or before, near the end
+// of what was prepared), for those that wait to be asked.
+void rankAround(RowBuffers& b, int k) {
+    const int end = b.prepared_end;
+    if (end - REACH < WideLanes::COUNT) {
+        rankRestAt<Lane1>(b, k);
+        b.ranked[k] = 1;
+        return;
+    }
+    const int group = k < end - WideLanes::COUNT ? k : end - WideLanes::COUNT;
+    rankRestAt<WideLanes>(b, group);
+    std::fill(b.ranked + group, b.ranked + group + WideLanes::COUNT, std::uint8_t(1));
 }
 
 // ---- the walk along the row ------------------------------------------------
@@ -196,7 +220,7 @@ int blendOf(int median, int centre) {
 // What a mode step may ask of a visit. The median is worked out only when
 // asked: mode 1 seldom needs it.
 struct Visit {
-    const RowBuffers& buffers;
+    RowBuffers& buffers;
     int k;
     int far;
     int near;
@@ -215,15 +239,18 @@ struct Visit {
 // same way for long stretches, and a predicted branch lets the next visit
 // start before this one is decided.
 struct MedianReplacement {
+    static constexpr bool RANKS_EVERY_VISIT = false;
     int first_replacing;
     void prepare(RowBuffers&, int, int) const {}
     int operator()(const Visit& v) const {
         if (v.squaredDeviationSum() < first_replacing) return v.centre;
+        if (v.buffers.ranked[v.k] == 0) rankAround(v.buffers, v.k);
         return v.median();
     }
 };
 
 struct OriginalBlend {
+    static constexpr bool RANKS_EVERY_VISIT = true;
     int first_unflat;
     // About any centre, the 23 values' squared deviations add up to at
     // least those about their own mean: S - sum^2 / 23 for squares S.
@@ -250,6 +277,7 @@ struct OriginalBlend {
 FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -int(first)); }
 
 struct CrispBlend {
+    static constexpr bool RANKS_EVERY_VISIT = true;
     int nearest;
     int farthest;
     void prepare(RowBuffers&, int, int) const {}
@@ -277,7 +305,7 @@ CrispBlend crispBlendFor(const FilterSettings& settings) {
 
 // One visit, given the two values its channel's chain rewrote just before.
 template <class Step>
-FAST_LANES_INLINE int visitValue(const RowBuffers& b, const std::uint8_t* row, int k, int far, int near,
+FAST_LANES_INLINE int visitValue(RowBuffers& b, const std::uint8_t* row, int k, int far, int near,
                                  const Step& step) {
     return step(Visit{b, k, far, near, row[k]});
 }
@@ -294,7 +322,7 @@ FAST_LANES_INLINE Chains chainsBefore(const std::uint8_t* row, int k) {
 }
 
 template <class Step>
-FAST_LANES_INLINE void visitPixel(const RowBuffers& b, std::uint8_t* row, int k, Chains& c, const Step& step) {
+FAST_LANES_INLINE void visitPixel(RowBuffers& b, std::uint8_t* row, int k, Chains& c, const Step& step) {
     for (int channel = 0; channel < CHANNELS_PER_PIXEL; ++channel) {
         const int value = visitValue(b, row, k + channel, c.far[channel], c.near[channel], step);
         row[k + channel] = std::uint8_t(value);
@@ -309,17 +337,17 @@ struct NeighbourhoodRows {
     int row_bytes;
 
     void prepare(int slot, std::uint8_t* row, int first, int end) {
-        prepareVisits(row_buffers[slot], row, row_bytes, first, end);
+        prepareVisits(row_buffers[slot], row, row_bytes, first, end, Step::RANKS_EVERY_VISIT);
         step.prepare(row_buffers[slot], first, end);
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {
-        const RowBuffers& b = row_buffers[slot];
+        RowBuffers& b = row_buffers[slot];
         Chains chains = chainsBefore(row, first);
         for (int k = first; k < end; k += CHANNELS_PER_PIXEL) visitPixel(b, row, k, chains, step);
     }
     void walkBoth(std::uint8_t* upper, int upper_first, std::uint8_t* lower, int lower_first, int count) {
-        const RowBuffers& u = row_buffers[fast_rows::UPPER];
-        const RowBuffers& l = row_buffers[fast_rows::LOWER];
+        RowBuffers& u = row_buffers[fast_rows::UPPER];
+        RowBuffers& l = row_buffers[fast_rows::LOWER];
         Chains upper_chains = chainsBefore(upper, upper_first);
         Chains lower_chains = chainsBefore(lower, lower_first);
         for (int i = 0; i < count; i += CHANNELS_PER_PIXEL) {
