@@ -53,9 +53,13 @@ RowBuffers row_buffers[2];
 std::uint16_t blend_plus_one[256][256];  // 0 until made
 double spread_ratio_by_squares[MAX_SQUARED_DEVIATION_SUM + 1];  // 0 until made (and for 0)
 
-// Runs `at` over [first, end) in wide lanes and the rest one byte at a time.
-// The last wide step may start before `end - COUNT` and redo a few bytes:
-// each result depends only on its inputs, which do not change in between.
+// Runs `at` over [first, end) in wide lanes, or one byte at a time where a
+// row is too short for them. The last wide step may end at `end` and so
+// start before `first`, redoing a few bytes. Redone columns there may take
+// in the row's own values as since rewritten, but only the centred columns
+// do, and those are read only by visits at or right of their own byte,
+// which have all been walked; redone ranks and sums likewise belong to
+// visits already walked. The settled rows' columns come out the same.
 template <class At>
 void inLanes(int lowest, int first, int end, At at) {
     if (end <= first) return;
