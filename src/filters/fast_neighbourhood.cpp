@@ -1,5 +1,6 @@
 #include "fast_neighbourhood.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -257,7 +258,8 @@ struct OriginalBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
     int first_unflat;
     // About any centre, the 23 values' squared deviations add up to at
-    // least those about their own mean: S - sum^2 / 23 for squares S.
+    // least those about their own mean, which is their sum of squares less
+    // sum^2 / 23; the two rewritten values only add to that.
     void prepare(RowBuffers& b, int first, int end) const {
         const std::int32_t limit = 23 * first_unflat;
         for (int j = first; j < end; ++j) {
