@@ -24,7 +24,15 @@ void printProgressLines(std::FILE* console, int row, int height, long count) {
 
     const std::size_t lines_per_block = PROGRESS_BLOCK_BYTES / std::size_t(length);
     const std::size_t block_lines = std::size_t(count) < lines_per_block ? std::size_t(count) : lines_per_block;
-    for (std::size_t i = 0; i < block_lines; ++i) std::memcpy(progress_block + i * length, line, length);
+    // Fill the block by doubling what is already there: a few large copies
+    // instead of thousands of line-sized ones.
+    std::memcpy(progress_block, line, std::size_t(length));
+    const std::size_t block_bytes = block_lines * std::size_t(length);
+    for (std::size_t filled = std::size_t(length); filled < block_bytes;) {
+        const std::size_t copied = filled < block_bytes - filled ? filled : block_bytes - filled;
+        std::memcpy(progress_block + filled, progress_block, copied);
+        filled += copied;
+    }
 
     std::size_t remaining = std::size_t(count);
     while (remaining > 0) {
