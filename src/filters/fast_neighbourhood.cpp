@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "../front/messages.h"
 #include "fast_lanes.h"
@@ -47,12 +48,19 @@ struct RowBuffers {
     int prepared_end;
 };
 
-RowBuffers row_buffers[2];
+RowBuffers row_buffers[fast_rows::BAND_ROWS];
 
 // Filled as first needed: each entry is a pure function of its index, so an
 // entry once made holds for every later picture too.
 std::uint16_t blend_plus_one[256][256];  // 0 until made
-double spread_ratio_by_squares[MAX_SQUARED_DEVIATION_SUM + 1];  // 0 until made (and for 0)
+
+// Mode 3's blend per squared deviation sum: the spread ratio, and the weight
+// of the median, 1 - ratio * 3, as crispBlendValue works them out.
+struct CrispWeights {
+    double ratio;
+    double median_weight;  // 0 until made
+};
+alignas(16) CrispWeights crisp_weights_by_squares[MAX_SQUARED_DEVIATION_SUM + 1];
 
 // Runs `at` over [first, end) in wide lanes, or one byte at a time where a
 // row is too short for them. The last wide step may end at `end` and so
@@ -203,13 +211,17 @@ FAST_LANES_INLINE int squaredDeviationSumOf(int mean, int sum, int squares) {
     return squares - mean * (2 * sum - WINDOW_SIZE * mean);
 }
 
-double spreadRatioOf(int squared_deviation_sum) {
-    double& ratio = spread_ratio_by_squares[squared_deviation_sum];
-    if (ratio == 0.0) {
+// A weight of exactly 0 would only be made again each time it is asked for.
+const CrispWeights& crispWeightsOf(int squared_deviation_sum) {
+    CrispWeights& weights = crisp_weights_by_squares[squared_deviation_sum];
+    if (weights.median_weight == 0.0) {
         const double window_sigma = std::sqrt(double(squared_deviation_sum) / 25.0);
-        ratio = window_sigma / 128.0;
+        weights.ratio = window_sigma / 128.0;
+        double b = weights.ratio * 3.0;
+        b = 1.0 - b;
+        weights.median_weight = b;
     }
-    return ratio;
+    return weights;
 }
 
 // Any spread above the flat limit: the blend then takes the median given.
@@ -245,6 +257,7 @@ struct Visit {
 // start before this one is decided.
 struct MedianReplacement {
     static constexpr bool RANKS_EVERY_VISIT = false;
+    static constexpr bool IN_PIXEL_LANES = false;
     int first_replacing;
     void prepare(RowBuffers&, int, int) const {}
     int operator()(const Visit& v) const {
@@ -256,6 +269,7 @@ struct MedianReplacement {
 
 struct OriginalBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
+    static constexpr bool IN_PIXEL_LANES = false;
     int first_unflat;
     // About any centre, the 23 values' squared deviations add up to at
     // least those about their own mean, which is their sum of squares less
@@ -284,6 +298,11 @@ FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -
 
 struct CrispBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
+#if defined(FAST_LANES_SSE2)
+    static constexpr bool IN_PIXEL_LANES = true;
+#else
+    static constexpr bool IN_PIXEL_LANES = false;
+#endif
     int nearest;
     int farthest;
     void prepare(RowBuffers&, int, int) const {}
@@ -292,7 +311,7 @@ struct CrispBlend {
         const int mean = sum / WINDOW_SIZE;
         const int distance = mean < v.centre ? v.centre - mean : mean - v.centre;
         const bool passes = unsigned(distance - nearest) <= unsigned(farthest - nearest);
-        const double ratio = spreadRatioOf(squaredDeviationSumOf(mean, sum, v.squares()));
+        const double ratio = crispWeightsOf(squaredDeviationSumOf(mean, sum, v.squares())).ratio;
         return choose(passes, crispBlendInWalk(v.median(), v.centre, ratio), v.centre);
     }
 };
@@ -337,6 +356,149 @@ FAST_LANES_INLINE void visitPixel(RowBuffers& b, std::uint8_t* row, int k, Chain
     }
 }
 
+#if defined(FAST_LANES_SSE2)
+// Mode 3 a pixel at a time: its three channels' visits side by side in the
+// lanes, which takes a third of the instructions. Whole numbers sit in 16-bit
+// lanes 0 to 2 (lane 3 carries the next pixel's first byte along unused),
+// the squared deviation sums in 32-bit lanes, and the blend runs
+// crispBlendValue's double operations two lanes at a time, each lane
+// rounding as the one-lane instruction does.
+struct PixelChains {
+    __m128i far;   // 16-bit lanes
+    __m128i near;
+};
+
+FAST_LANES_INLINE __m128i fourBytesWide(const std::uint8_t* source) {
+    std::int32_t bytes;
+    std::memcpy(&bytes, source, sizeof bytes);
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(bytes), _mm_setzero_si128());
+}
+
+FAST_LANES_INLINE PixelChains pixelChainsBefore(const std::uint8_t* row, int k) {
+    return PixelChains{fourBytesWide(row + k - REACH), fourBytesWide(row + k - NEAR)};
+}
+
+// sum / 25 for every sum of 25 bytes: 5243 / 2^17 exceeds 1/25 by less
+// than 1 / (25 * 6375).
+constexpr int MEAN_MULTIPLIER = 5243;
+constexpr bool meanByMultiplyHolds() {
+    for (int sum = 0; sum <= 25 * 255; ++sum)
+        if (((sum * MEAN_MULTIPLIER) >> 17) != sum / WINDOW_SIZE) return false;
+    return true;
+}
+static_assert(meanByMultiplyHolds(), "the mean by multiplication must be the truncated mean");
+
+// By byte offset into the table, which the lanes work out for all three.
+FAST_LANES_INLINE __m128d weightPair(unsigned offset) {
+    return _mm_load_pd(reinterpret_cast<const double*>(reinterpret_cast<const char*>(crisp_weights_by_squares) + offset));
+}
+static_assert(sizeof(CrispWeights) == 16, "the offsets count in steps of 16 bytes");
+
+// Makes the weights of the three sums the first time they are asked for.
+__attribute__((noinline)) void makeCrispWeights(unsigned offset0, unsigned offset1, unsigned offset2) {
+    crispWeightsOf(int(offset0 / sizeof(CrispWeights)));
+    crispWeightsOf(int(offset1 / sizeof(CrispWeights)));
+    crispWeightsOf(int(offset2 / sizeof(CrispWeights)));
+}
+
+FAST_LANES_INLINE void crispPixelInLanes(RowBuffers& b, std::uint8_t* row, int k, PixelChains& c,
+                                         __m128i nearest, __m128i farthest) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i centre = fourBytesWide(row + k);
+    const __m128i low = fourBytesWide(b.rank_low + k);
+    const __m128i mid = fourBytesWide(b.rank_mid + k);
+    const __m128i high = fourBytesWide(b.rank_high + k);
+    const __m128i rest_sum = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.rest_sum + k));
+    const __m128i rest_squares = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_squares + k));
+
+    // The median, as medianWith.
+    const __m128i smaller = _mm_min_epi16(c.far, c.near);
+    const __m128i larger = _mm_max_epi16(c.far, c.near);
+    __m128i median = _mm_min_epi16(larger, mid);
+    median = _mm_max_epi16(median, smaller);
+    median = _mm_min_epi16(median, high);
+    median = _mm_max_epi16(median, low);
+
+    // The gate on |mean - centre|.
+    const __m128i sum = _mm_add_epi16(rest_sum, _mm_add_epi16(c.far, c.near));
+    const __m128i mean = _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(MEAN_MULTIPLIER)), 1);
+    const __m128i distance = _mm_or_si128(_mm_subs_epu16(mean, centre), _mm_subs_epu16(centre, mean));
+    const __m128i fails = _mm_or_si128(_mm_cmpgt_epi16(nearest, distance), _mm_cmpgt_epi16(distance, farthest));
+
+    // squares - mean * (2 * sum - 25 * mean), as squaredDeviationSumOf.
+    const __m128i two_values = _mm_unpacklo_epi16(c.far, c.near);
+    const __m128i squares = _mm_add_epi32(rest_squares, _mm_madd_epi16(two_values, two_values));
+    const __m128i spread = _mm_sub_epi16(_mm_add_epi16(sum, sum), _mm_mullo_epi16(mean, _mm_set1_epi16(25)));
+    const __m128i deviation_sum = _mm_sub_epi32(
+        squares, _mm_madd_epi16(_mm_unpacklo_epi16(mean, zero), _mm_unpacklo_epi16(spread, zero)));
+
+    const __m128i offsets = _mm_slli_epi32(deviation_sum, 4);
+    const unsigned s0 = unsigned(_mm_cvtsi128_si32(offsets));
+    const unsigned s1 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, 1)));
+    const unsigned s2 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, 2)));
+    __m128d w0 = weightPair(s0);
+    __m128d w1 = weightPair(s1);
+    __m128d w2 = weightPair(s2);
+    __m128d weight_low = _mm_unpackhi_pd(w0, w1);
+    __m128d weight_high = _mm_unpackhi_pd(w2, w2);
+    const __m128d unmade = _mm_or_pd(_mm_cmpeq_pd(weight_low, _mm_setzero_pd()),
+                                     _mm_cmpeq_pd(weight_high, _mm_setzero_pd()));
+    if (__builtin_expect(_mm_movemask_pd(unmade) != 0, 0)) {
+        makeCrispWeights(s0, s1, s2);
+        w0 = weightPair(s0);
+        w1 = weightPair(s1);
+        w2 = weightPair(s2);
+        weight_low = _mm_unpackhi_pd(w0, w1);
+        weight_high = _mm_unpackhi_pd(w2, w2);
+    }
+    const __m128d ratio_low = _mm_unpacklo_pd(w0, w1);
+    const __m128d ratio_high = _mm_unpacklo_pd(w2, w2);
+
+    const __m128i centre32 = _mm_unpacklo_epi16(centre, zero);
+    const __m128i median32 = _mm_unpacklo_epi16(median, zero);
+    const __m128d three = _mm_set1_pd(3.0);
+    // a = centre * ratio * 3, b = (1 - ratio * 3) * median, value = a + b.
+    const __m128d value_low =
+        _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(centre32), ratio_low), three),
+                   _mm_mul_pd(weight_low, _mm_cvtepi32_pd(median32)));
+    const __m128d value_high =
+        _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(centre32, centre32)), ratio_high), three),
+                   _mm_mul_pd(weight_high, _mm_cvtepi32_pd(_mm_unpackhi_epi64(median32, median32))));
+    // Truncated, then held within 0..255 (|value| < 1000 passes the 16-bit
+    // narrowing unchanged).
+    const __m128i whole = _mm_unpacklo_epi64(_mm_cvttpd_epi32(value_low), _mm_cvttpd_epi32(value_high));
+    const __m128i held = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(whole, whole), zero), _mm_set1_epi16(255));
+
+    const __m128i result = _mm_or_si128(_mm_and_si128(fails, centre), _mm_andnot_si128(fails, held));
+    // Three bytes only: the fourth is the next visit's, read again by it.
+    const std::uint32_t bytes = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(result, result)));
+    const std::uint16_t first_two = std::uint16_t(bytes);
+    std::memcpy(row + k, &first_two, sizeof first_two);
+    row[k + 2] = std::uint8_t(bytes >> 16);
+    c.far = c.near;
+    c.near = result;
+}
+
+template <int ROWS>
+FAST_LANES_INLINE void crispWalkTogether(const fast_rows::Segment* segments, int count, __m128i nearest,
+                                         __m128i farthest) {
+    // Held here, where the stores into the rows cannot reach them.
+    PixelChains chains[ROWS];
+    RowBuffers* buffers[ROWS];
+    std::uint8_t* rows[ROWS];
+    int firsts[ROWS];
+    for (int a = 0; a < ROWS; ++a) {
+        chains[a] = pixelChainsBefore(segments[a].row, segments[a].first);
+        buffers[a] = &row_buffers[segments[a].slot];
+        rows[a] = segments[a].row;
+        firsts[a] = segments[a].first;
+    }
+    for (int i = 0; i < count; i += CHANNELS_PER_PIXEL)
+        for (int a = 0; a < ROWS; ++a)
+            crispPixelInLanes(*buffers[a], rows[a], firsts[a] + i, chains[a], nearest, farthest);
+}
+#endif
+
 template <class Step>
 struct NeighbourhoodRows {
     const Step& step;
@@ -348,12 +510,61 @@ struct NeighbourhoodRows {
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {
         RowBuffers& b = row_buffers[slot];
+#if defined(FAST_LANES_SSE2)
+        if constexpr (Step::IN_PIXEL_LANES) {
+            const __m128i nearest = _mm_set1_epi16(std::int16_t(step.nearest));
+            const __m128i farthest = _mm_set1_epi16(std::int16_t(step.farthest));
+            PixelChains chains = pixelChainsBefore(row, first);
+            for (int k = first; k < end; k += CHANNELS_PER_PIXEL)
+                crispPixelInLanes(b, row, k, chains, nearest, farthest);
+            return;
+        }
+#endif
         Chains chains = chainsBefore(row, first);
         for (int k = first; k < end; k += CHANNELS_PER_PIXEL) visitPixel(b, row, k, chains, step);
+    }
+    void walkBand(const fast_rows::Segment* segments, int count) {
+        int together = segments[0].end - segments[0].first;
+        for (int a = 1; a < count; ++a)
+            together = std::min(together, segments[a].end - segments[a].first);
+#if defined(FAST_LANES_SSE2)
+        if constexpr (Step::IN_PIXEL_LANES) {
+            const __m128i nearest = _mm_set1_epi16(std::int16_t(step.nearest));
+            const __m128i farthest = _mm_set1_epi16(std::int16_t(step.farthest));
+            switch (count) {
+                case 8: crispWalkTogether<8>(segments, together, nearest, farthest); break;
+                case 7: crispWalkTogether<7>(segments, together, nearest, farthest); break;
+                case 6: crispWalkTogether<6>(segments, together, nearest, farthest); break;
+                case 5: crispWalkTogether<5>(segments, together, nearest, farthest); break;
+                case 4: crispWalkTogether<4>(segments, together, nearest, farthest); break;
+                case 3: crispWalkTogether<3>(segments, together, nearest, farthest); break;
+                case 2: crispWalkTogether<2>(segments, together, nearest, farthest); break;
+                default: crispWalkTogether<1>(segments, together, nearest, farthest); break;
+            }
+            for (int a = 0; a < count; ++a)
+                walk(segments[a].slot, segments[a].row, segments[a].first + together, segments[a].end);
+            return;
+        }
+#endif
+        for (int a = 0; a < count; ++a)
+            walk(segments[a].slot, segments[a].row, segments[a].first, segments[a].end);
     }
     void walkBoth(std::uint8_t* upper, int upper_first, std::uint8_t* lower, int lower_first, int count) {
         RowBuffers& u = row_buffers[fast_rows::UPPER];
         RowBuffers& l = row_buffers[fast_rows::LOWER];
+#if defined(FAST_LANES_SSE2)
+        if constexpr (Step::IN_PIXEL_LANES) {
+            const __m128i nearest = _mm_set1_epi16(std::int16_t(step.nearest));
+            const __m128i farthest = _mm_set1_epi16(std::int16_t(step.farthest));
+            PixelChains upper_chains = pixelChainsBefore(upper, upper_first);
+            PixelChains lower_chains = pixelChainsBefore(lower, lower_first);
+            for (int i = 0; i < count; i += CHANNELS_PER_PIXEL) {
+                crispPixelInLanes(u, upper, upper_first + i, upper_chains, nearest, farthest);
+                crispPixelInLanes(l, lower, lower_first + i, lower_chains, nearest, farthest);
+            }
+            return;
+        }
+#endif
         Chains upper_chains = chainsBefore(upper, upper_first);
         Chains lower_chains = chainsBefore(lower, lower_first);
         for (int i = 0; i < count; i += CHANNELS_PER_PIXEL) {
@@ -367,6 +578,15 @@ template <class Step>
 void runPass(std::uint8_t* image, PictureSize size, const Step& step, std::FILE* console) {
     std::fputs(kMedianStarted, console);
     NeighbourhoodRows<Step> rows{step, size.width * CHANNELS_PER_PIXEL};
+    if constexpr (Step::IN_PIXEL_LANES) {
+        for (int row = 2; row <= size.height - 3; row += fast_rows::BAND_ROWS) {
+            const int band_rows = std::min(fast_rows::BAND_ROWS, size.height - 2 - row);
+            if (size.width >= 5)
+                fast_rows::filterRowBand(rows, image + pixelIndex(row, 0, 0), ROW_STRIDE, band_rows, rows.row_bytes);
+            for (int i = 0; i < band_rows; ++i) printProgressLines(console, row + i, size.height, 1);
+        }
+        return;
+    }
     for (int row = 2; row <= size.height - 3; row += 2) {
         const bool pair = row + 1 <= size.height - 3;
         if (size.width >= 5) {

@@ -48,6 +48,44 @@ void filterRowPair(Pass& pass, std::uint8_t* upper, std::uint8_t* lower, int row
     }
 }
 
+// Up to BAND_ROWS rows at once, each following the one above two chunks
+// behind: more chains side by side where a visit's own work is short but its
+// chain is long. A pass provides prepare as above, with the slot being the
+// row's place in the band, and
+//   walkBand(segments, count): the segments' walks, interleaved.
+constexpr int BAND_ROWS = 4;
+
+struct Segment {
+    int slot;
+    std::uint8_t* row;
+    int first;
+    int end;
+};
+
+template <class Pass>
+void filterRowBand(Pass& pass, std::uint8_t* first_row, int row_stride, int rows, int row_bytes) {
+    const int end = row_bytes - REACH;
+    const int chunks = (end - REACH + CHUNK_BYTES - 1) / CHUNK_BYTES;
+    // Row i walks chunk (step - 2 i): by then the row above is final two
+    // chunks on, past this chunk's reach, and the rows below are still as
+    // read beyond the chunk they walked last.
+    for (int step = 0; step < chunks + 2 * (rows - 1); ++step) {
+        Segment segments[BAND_ROWS];
+        int count = 0;
+        for (int i = 0; i < rows; ++i) {
+            const int chunk = step - 2 * i;
+            if (chunk < 0 || chunk >= chunks) continue;
+            const int first = REACH + chunk * CHUNK_BYTES;
+            const int last = first + CHUNK_BYTES < end ? first + CHUNK_BYTES : end;
+            std::uint8_t* row = first_row + i * row_stride;
+            pass.prepare(i, row, first, last);
+            segments[count++] = Segment{i, row, first, last};
+        }
+        // A row of one chunk leaves every other step empty.
+        if (count > 0) pass.walkBand(segments, count);
+    }
+}
+
 template <class Pass>
 void filterSingleRow(Pass& pass, std::uint8_t* row, int row_bytes) {
     pass.prepare(UPPER, row, REACH, row_bytes - REACH);
