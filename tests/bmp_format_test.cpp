@@ -136,7 +136,7 @@ TEST(BmpReading, RefusesWhatItCannotReadFaithfully) {
         {"bit fields", [](std::vector<std::uint8_t>& f) { putU32(f, 30, 3); }, BmpStatus::compressed},
         {"zero width", [](std::vector<std::uint8_t>& f) { putU32(f, 18, 0); }, BmpStatus::empty_picture},
         {"zero height", [](std::vector<std::uint8_t>& f) { putU32(f, 22, 0); }, BmpStatus::empty_picture},
-        {"negative width", [](std::vector<std::uint8_t>& f) { putU32(f, 18, 0xFFFFFFF8u); }, BmpStatus::picture_too_large},
+        {"negative width", [](std::vector<std::uint8_t>& f) { putU32(f, 18, 0xFFFFFFF8u); }, BmpStatus::negative_width},
         {"too wide", [](std::vector<std::uint8_t>& f) { putU32(f, 18, 2001); }, BmpStatus::picture_too_large},
         {"too tall", [](std::vector<std::uint8_t>& f) { putU32(f, 22, 2001); }, BmpStatus::picture_too_large},
         {"too tall top-down", [](std::vector<std::uint8_t>& f) { putU32(f, 22, std::uint32_t(-2001)); }, BmpStatus::picture_too_large},

@@ -31,6 +31,7 @@ constexpr NamedStatus STATUS_NAMES[] = {
     {"unsupported_bit_depth", BmpStatus::unsupported_bit_depth},
     {"compressed", BmpStatus::compressed},
     {"empty_picture", BmpStatus::empty_picture},
+    {"negative_width", BmpStatus::negative_width},
     {"picture_too_large", BmpStatus::picture_too_large},
     {"truncated_pixels", BmpStatus::truncated_pixels},
 };

@@ -59,6 +59,7 @@ constexpr ReadRefusal READ_REFUSALS[] = {
     {BmpStatus::unsupported_bit_depth, "readBmp: 24ビットカラーのBMPファイルではありません!\n"},
     {BmpStatus::compressed, "readBmp: 圧縮されたBMPファイルには対応していません!\n"},
     {BmpStatus::empty_picture, "readBmp: 画像の幅または高さが0です!\n"},
+    {BmpStatus::negative_width, "readBmp: 画像の幅が負の値です!\n"},
     {BmpStatus::picture_too_large, "readBmp: 画像が大きすぎます(幅・高さとも2000画素まで)!\n"},
     {BmpStatus::truncated_pixels, "readBmp: ファイルが画素データの途中で終わっています!\n"},
     {BmpStatus::read_error, "readBmp: ファイルを読み込めません!\n"},

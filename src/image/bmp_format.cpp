@@ -102,7 +102,9 @@ BmpStatus parseBmpHeader(const std::uint8_t* bytes, std::size_t available, Image
     if (geometry->biBitCount != BITS_PER_PIXEL) return BmpStatus::unsupported_bit_depth;
     if (geometry->biCompression != UNCOMPRESSED) return BmpStatus::compressed;
     if (geometry->biWidth == 0 || geometry->biHeight == 0) return BmpStatus::empty_picture;
-    if (geometry->biWidth < 0 || !isDimensionInRange(geometry->biWidth, MAX_IMAGE_COLUMNS) ||
+    // Rows may run either way, columns only left to right.
+    if (geometry->biWidth < 0) return BmpStatus::negative_width;
+    if (!isDimensionInRange(geometry->biWidth, MAX_IMAGE_COLUMNS) ||
         !isDimensionInRange(geometry->biHeight, MAX_IMAGE_ROWS))
         return BmpStatus::picture_too_large;
     return BmpStatus::ok;

@@ -36,6 +36,7 @@ enum class BmpStatus {
     unsupported_bit_depth,
     compressed,
     empty_picture,
+    negative_width,
     picture_too_large,
     truncated_pixels,
     read_error,
