@@ -207,16 +207,18 @@ TEST(FastFilters, MatchPlainOnTheLargeSamplePicture) {
 }
 
 TEST(FastFilters, MatchPlainWhenBandsOfRowsEndPartway) {
-    // Mode 3 walks several rows at once, each two chunks behind the one
-    // above: interior heights that leave 1 to 4 rows for the last band, on
-    // rows of many chunks, with thresholds that pass most visits, some, or
-    // none.
+    // Modes 2 and 3 walk several rows at once, each two chunks behind the
+    // one above: interior heights that leave 1 to 4 rows for the last band,
+    // on rows of many chunks; for mode 3 thresholds that pass most visits,
+    // some, or none.
     const double thresholds[][2] = {{0.05, 0.003}, {0.2, 0.0}, {0.01, 0.005}, {1, -1}, {0, 0}};
     std::mt19937 random(8122026);
     for (int height = 9; height <= 16; ++height) {
         const int width = 140 + int(random() % 160);
         const sample::Picture picture = height % 2 == 0 ? sample::makeNoisyPicture(width, height, random())
                                                         : sample::makeRandomPicture(width, height, random());
+        const FilterSettings blend{FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0};
+        if (!fastMatchesPlain(picture, blend, describe(picture, blend, "band"))) return;
         for (const auto& t : thresholds) {
             const FilterSettings s{FILTER_MODE_CRISP_SMOOTH_BLEND, 0, t[0], t[1]};
             if (!fastMatchesPlain(picture, s, describe(picture, s, "band"))) return;

@@ -269,14 +269,40 @@ struct MedianReplacement {
 
 struct OriginalBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
+#if defined(FAST_LANES_SSE2)
+    static constexpr bool IN_PIXEL_LANES = true;
+#else
     static constexpr bool IN_PIXEL_LANES = false;
+#endif
     int first_unflat;
     // About any centre, the 23 values' squared deviations add up to at
     // least those about their own mean, which is their sum of squares less
     // sum^2 / 23; the two rewritten values only add to that.
     void prepare(RowBuffers& b, int first, int end) const {
         const std::int32_t limit = 23 * first_unflat;
-        for (int j = first; j < end; ++j) {
+        int j = first;
+#if defined(FAST_LANES_SSE2)
+        // Eight at a time; every product fits 32 bits, sum^2 is a 16-bit one.
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i below_limit = _mm_set1_epi32(limit - 1);
+        for (; j + 8 <= end; j += 8) {
+            const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_sum + j));
+            __m128i unflat[2];
+            for (int half = 0; half < 2; ++half) {
+                const __m128i sum = half == 0 ? _mm_unpacklo_epi16(sums, zero) : _mm_unpackhi_epi16(sums, zero);
+                const __m128i squares =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_squares + j + 4 * half));
+                const __m128i squares23 = _mm_sub_epi32(
+                    _mm_add_epi32(_mm_slli_epi32(squares, 4), _mm_slli_epi32(squares, 3)), squares);
+                const __m128i spread = _mm_sub_epi32(squares23, _mm_madd_epi16(sum, sum));
+                unflat[half] = _mm_cmpgt_epi32(spread, below_limit);
+            }
+            const __m128i words = _mm_packs_epi32(unflat[0], unflat[1]);
+            const __m128i bytes = _mm_and_si128(_mm_packs_epi16(words, words), _mm_set1_epi8(1));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(b.surely_unflat + j), bytes);
+        }
+#endif
+        for (; j < end; ++j) {
             const std::int32_t sum = b.rest_sum[j];
             const std::int32_t spread = 23 * std::int32_t(b.rest_squares[j]) - sum * sum;
             b.surely_unflat[j] = spread >= limit;
@@ -357,12 +383,10 @@ FAST_LANES_INLINE void visitPixel(RowBuffers& b, std::uint8_t* row, int k, Chain
 }
 
 #if defined(FAST_LANES_SSE2)
-// Mode 3 a pixel at a time: its three channels' visits side by side in the
-// lanes, which takes a third of the instructions. Whole numbers sit in 16-bit
-// lanes 0 to 2 (lane 3 carries the next pixel's first byte along unused),
-// the squared deviation sums in 32-bit lanes, and the blend runs
-// crispBlendValue's double operations two lanes at a time, each lane
-// rounding as the one-lane instruction does.
+// Modes 2 and 3 a pixel at a time: its three channels' visits side by side
+// in the lanes, which takes a third of the instructions. Whole numbers sit
+// in 16-bit lanes 0 to 2 (lane 3 carries something along unused, never
+// stored), the squared deviation sums in 32-bit lanes.
 struct PixelChains {
     __m128i far;   // 16-bit lanes
     __m128i near;
@@ -388,6 +412,112 @@ constexpr bool meanByMultiplyHolds() {
 }
 static_assert(meanByMultiplyHolds(), "the mean by multiplication must be the truncated mean");
 
+// What a pixel's three visits know once the two values left of each are in;
+// what a mode does not ask for is never worked out.
+struct PixelWindow {
+    __m128i centre;        // 16-bit lanes
+    __m128i median;        // 16-bit lanes, as medianWith
+    __m128i sum;           // 16-bit lanes
+    __m128i two_values;    // 16-bit lanes: far and near of each channel in turn
+    __m128i rest_squares;  // 32-bit lanes
+
+    FAST_LANES_INLINE __m128i mean() const {
+        return _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(MEAN_MULTIPLIER)), 1);
+    }
+    // squares - mean * (2 * sum - 25 * mean), as squaredDeviationSumOf;
+    // every factor fits 16 bits.
+    FAST_LANES_INLINE __m128i deviationSum(__m128i mean) const {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i squares = _mm_add_epi32(rest_squares, _mm_madd_epi16(two_values, two_values));
+        const __m128i spread = _mm_sub_epi16(_mm_add_epi16(sum, sum), _mm_mullo_epi16(mean, _mm_set1_epi16(25)));
+        return _mm_sub_epi32(squares,
+                             _mm_madd_epi16(_mm_unpacklo_epi16(mean, zero), _mm_unpacklo_epi16(spread, zero)));
+    }
+};
+
+FAST_LANES_INLINE PixelWindow pixelWindowOf(const RowBuffers& b, const std::uint8_t* row, int k,
+                                            const PixelChains& c) {
+    PixelWindow w;
+    w.centre = fourBytesWide(row + k);
+    const __m128i low = fourBytesWide(b.rank_low + k);
+    const __m128i mid = fourBytesWide(b.rank_mid + k);
+    const __m128i high = fourBytesWide(b.rank_high + k);
+    const __m128i rest_sum = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.rest_sum + k));
+    w.rest_squares = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_squares + k));
+
+    const __m128i smaller = _mm_min_epi16(c.far, c.near);
+    const __m128i larger = _mm_max_epi16(c.far, c.near);
+    __m128i median = _mm_min_epi16(larger, mid);
+    median = _mm_max_epi16(median, smaller);
+    median = _mm_min_epi16(median, high);
+    w.median = _mm_max_epi16(median, low);
+
+    w.sum = _mm_add_epi16(rest_sum, _mm_add_epi16(c.far, c.near));
+    w.two_values = _mm_unpacklo_epi16(c.far, c.near);
+    return w;
+}
+
+// Writes the pixel's three new values and moves its chains on.
+FAST_LANES_INLINE void storePixel(std::uint8_t* row, int k, __m128i result, PixelChains& c) {
+    // Three bytes only: the fourth is the next visit's, read again by it.
+    const std::uint32_t bytes = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(result, result)));
+    const std::uint16_t first_two = std::uint16_t(bytes);
+    std::memcpy(row + k, &first_two, sizeof first_two);
+    row[k + 2] = std::uint8_t(bytes >> 16);
+    c.far = c.near;
+    c.near = result;
+}
+
+// ---- mode 2 in lanes
+
+// Makes the blends of the three entries the first time they are asked for.
+__attribute__((noinline)) void makeBlends(int index0, int index1, int index2) {
+    blendOf(index0 >> 8, index0 & 255);
+    blendOf(index1 >> 8, index1 & 255);
+    blendOf(index2 >> 8, index2 & 255);
+}
+
+struct OriginalBlendLanes {
+    __m128i first_unflat;  // 32-bit lanes
+
+    FAST_LANES_INLINE __m128i operator()(const RowBuffers& b, int k, const PixelWindow& w) const {
+        // In a flat window the value is blended with itself. Most windows
+        // are known not to be flat before the walk: a predicted branch then
+        // leaves the test off the chains.
+        std::uint32_t unflat;
+        std::memcpy(&unflat, b.surely_unflat + k, sizeof unflat);
+        __m128i blended_with = w.median;
+        if ((unflat & 0xFFFFFF) != 0x010101) {
+            const __m128i flat = _mm_cmpgt_epi32(first_unflat, w.deviationSum(w.mean()));
+            const __m128i flat16 = _mm_packs_epi32(flat, flat);
+            blended_with = _mm_or_si128(_mm_and_si128(flat16, w.centre), _mm_andnot_si128(flat16, w.median));
+        }
+        // blend_plus_one[blended_with][centre]
+        const __m128i index = _mm_or_si128(_mm_slli_epi16(blended_with, 8), w.centre);
+        const int index0 = _mm_extract_epi16(index, 0);
+        const int index1 = _mm_extract_epi16(index, 1);
+        const int index2 = _mm_extract_epi16(index, 2);
+        const std::uint16_t* entries = &blend_plus_one[0][0];
+        int entry0 = entries[index0];
+        int entry1 = entries[index1];
+        int entry2 = entries[index2];
+        // Any entry still 0 makes its (entry - 1) negative.
+        if (__builtin_expect(((entry0 - 1) | (entry1 - 1) | (entry2 - 1)) < 0, 0)) {
+            makeBlends(index0, index1, index2);
+            entry0 = entries[index0];
+            entry1 = entries[index1];
+            entry2 = entries[index2];
+        }
+        const __m128i made = _mm_insert_epi16(_mm_cvtsi32_si128(entry0 | entry1 << 16), entry2, 2);
+        return _mm_sub_epi16(made, _mm_set1_epi16(1));
+    }
+};
+
+OriginalBlendLanes lanesFor(const OriginalBlend& blend) { return {_mm_set1_epi32(blend.first_unflat)}; }
+
+// ---- mode 3 in lanes: crispBlendValue's double operations two lanes at a
+// time, each lane rounding as the one-lane instruction does.
+
 // By byte offset into the table, which the lanes work out for all three.
 FAST_LANES_INLINE __m128d weightPair(unsigned offset) {
     return _mm_load_pd(reinterpret_cast<const double*>(reinterpret_cast<const char*>(crisp_weights_by_squares) + offset));
@@ -401,87 +531,63 @@ __attribute__((noinline)) void makeCrispWeights(unsigned offset0, unsigned offse
     crispWeightsOf(int(offset2 / sizeof(CrispWeights)));
 }
 
-FAST_LANES_INLINE void crispPixelInLanes(RowBuffers& b, std::uint8_t* row, int k, PixelChains& c,
-                                         __m128i nearest, __m128i farthest) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i centre = fourBytesWide(row + k);
-    const __m128i low = fourBytesWide(b.rank_low + k);
-    const __m128i mid = fourBytesWide(b.rank_mid + k);
-    const __m128i high = fourBytesWide(b.rank_high + k);
-    const __m128i rest_sum = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.rest_sum + k));
-    const __m128i rest_squares = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_squares + k));
+struct CrispBlendLanes {
+    __m128i nearest;  // 16-bit lanes
+    __m128i farthest;
 
-    // The median, as medianWith.
-    const __m128i smaller = _mm_min_epi16(c.far, c.near);
-    const __m128i larger = _mm_max_epi16(c.far, c.near);
-    __m128i median = _mm_min_epi16(larger, mid);
-    median = _mm_max_epi16(median, smaller);
-    median = _mm_min_epi16(median, high);
-    median = _mm_max_epi16(median, low);
+    FAST_LANES_INLINE __m128i operator()(const RowBuffers&, int, const PixelWindow& w) const {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i mean = w.mean();
+        const __m128i distance = _mm_or_si128(_mm_subs_epu16(mean, w.centre), _mm_subs_epu16(w.centre, mean));
+        const __m128i fails = _mm_or_si128(_mm_cmpgt_epi16(nearest, distance), _mm_cmpgt_epi16(distance, farthest));
 
-    // The gate on |mean - centre|.
-    const __m128i sum = _mm_add_epi16(rest_sum, _mm_add_epi16(c.far, c.near));
-    const __m128i mean = _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(MEAN_MULTIPLIER)), 1);
-    const __m128i distance = _mm_or_si128(_mm_subs_epu16(mean, centre), _mm_subs_epu16(centre, mean));
-    const __m128i fails = _mm_or_si128(_mm_cmpgt_epi16(nearest, distance), _mm_cmpgt_epi16(distance, farthest));
+        const __m128i offsets = _mm_slli_epi32(w.deviationSum(mean), 4);
+        const unsigned offset0 = unsigned(_mm_cvtsi128_si32(offsets));
+        const unsigned offset1 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, 1)));
+        const unsigned offset2 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, 2)));
+        __m128d w0 = weightPair(offset0);
+        __m128d w1 = weightPair(offset1);
+        __m128d w2 = weightPair(offset2);
+        __m128d weight_low = _mm_unpackhi_pd(w0, w1);
+        __m128d weight_high = _mm_unpackhi_pd(w2, w2);
+        const __m128d unmade = _mm_or_pd(_mm_cmpeq_pd(weight_low, _mm_setzero_pd()),
+                                         _mm_cmpeq_pd(weight_high, _mm_setzero_pd()));
+        if (__builtin_expect(_mm_movemask_pd(unmade) != 0, 0)) {
+            makeCrispWeights(offset0, offset1, offset2);
+            w0 = weightPair(offset0);
+            w1 = weightPair(offset1);
+            w2 = weightPair(offset2);
+            weight_low = _mm_unpackhi_pd(w0, w1);
+            weight_high = _mm_unpackhi_pd(w2, w2);
+        }
+        const __m128d ratio_low = _mm_unpacklo_pd(w0, w1);
+        const __m128d ratio_high = _mm_unpacklo_pd(w2, w2);
 
-    // squares - mean * (2 * sum - 25 * mean), as squaredDeviationSumOf.
-    const __m128i two_values = _mm_unpacklo_epi16(c.far, c.near);
-    const __m128i squares = _mm_add_epi32(rest_squares, _mm_madd_epi16(two_values, two_values));
-    const __m128i spread = _mm_sub_epi16(_mm_add_epi16(sum, sum), _mm_mullo_epi16(mean, _mm_set1_epi16(25)));
-    const __m128i deviation_sum = _mm_sub_epi32(
-        squares, _mm_madd_epi16(_mm_unpacklo_epi16(mean, zero), _mm_unpacklo_epi16(spread, zero)));
-
-    const __m128i offsets = _mm_slli_epi32(deviation_sum, 4);
-    const unsigned s0 = unsigned(_mm_cvtsi128_si32(offsets));
-    const unsigned s1 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, 1)));
-    const unsigned s2 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, 2)));
-    __m128d w0 = weightPair(s0);
-    __m128d w1 = weightPair(s1);
-    __m128d w2 = weightPair(s2);
-    __m128d weight_low = _mm_unpackhi_pd(w0, w1);
-    __m128d weight_high = _mm_unpackhi_pd(w2, w2);
-    const __m128d unmade = _mm_or_pd(_mm_cmpeq_pd(weight_low, _mm_setzero_pd()),
-                                     _mm_cmpeq_pd(weight_high, _mm_setzero_pd()));
-    if (__builtin_expect(_mm_movemask_pd(unmade) != 0, 0)) {
-        makeCrispWeights(s0, s1, s2);
-        w0 = weightPair(s0);
-        w1 = weightPair(s1);
-        w2 = weightPair(s2);
-        weight_low = _mm_unpackhi_pd(w0, w1);
-        weight_high = _mm_unpackhi_pd(w2, w2);
+        const __m128i centre32 = _mm_unpacklo_epi16(w.centre, zero);
+        const __m128i median32 = _mm_unpacklo_epi16(w.median, zero);
+        const __m128d three = _mm_set1_pd(3.0);
+        // a = centre * ratio * 3, b = (1 - ratio * 3) * median, value = a + b.
+        const __m128d value_low =
+            _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(centre32), ratio_low), three),
+                       _mm_mul_pd(weight_low, _mm_cvtepi32_pd(median32)));
+        const __m128d value_high = _mm_add_pd(
+            _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(centre32, centre32)), ratio_high), three),
+            _mm_mul_pd(weight_high, _mm_cvtepi32_pd(_mm_unpackhi_epi64(median32, median32))));
+        // Truncated, then held within 0..255 (|value| < 1000 passes the
+        // 16-bit narrowing unchanged).
+        const __m128i whole = _mm_unpacklo_epi64(_mm_cvttpd_epi32(value_low), _mm_cvttpd_epi32(value_high));
+        const __m128i held =
+            _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(whole, whole), zero), _mm_set1_epi16(255));
+        return _mm_or_si128(_mm_and_si128(fails, w.centre), _mm_andnot_si128(fails, held));
     }
-    const __m128d ratio_low = _mm_unpacklo_pd(w0, w1);
-    const __m128d ratio_high = _mm_unpacklo_pd(w2, w2);
+};
 
-    const __m128i centre32 = _mm_unpacklo_epi16(centre, zero);
-    const __m128i median32 = _mm_unpacklo_epi16(median, zero);
-    const __m128d three = _mm_set1_pd(3.0);
-    // a = centre * ratio * 3, b = (1 - ratio * 3) * median, value = a + b.
-    const __m128d value_low =
-        _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(centre32), ratio_low), three),
-                   _mm_mul_pd(weight_low, _mm_cvtepi32_pd(median32)));
-    const __m128d value_high =
-        _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(centre32, centre32)), ratio_high), three),
-                   _mm_mul_pd(weight_high, _mm_cvtepi32_pd(_mm_unpackhi_epi64(median32, median32))));
-    // Truncated, then held within 0..255 (|value| < 1000 passes the 16-bit
-    // narrowing unchanged).
-    const __m128i whole = _mm_unpacklo_epi64(_mm_cvttpd_epi32(value_low), _mm_cvttpd_epi32(value_high));
-    const __m128i held = _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(whole, whole), zero), _mm_set1_epi16(255));
-
-    const __m128i result = _mm_or_si128(_mm_and_si128(fails, centre), _mm_andnot_si128(fails, held));
-    // Three bytes only: the fourth is the next visit's, read again by it.
-    const std::uint32_t bytes = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(result, result)));
-    const std::uint16_t first_two = std::uint16_t(bytes);
-    std::memcpy(row + k, &first_two, sizeof first_two);
-    row[k + 2] = std::uint8_t(bytes >> 16);
-    c.far = c.near;
-    c.near = result;
+CrispBlendLanes lanesFor(const CrispBlend& blend) {
+    return {_mm_set1_epi16(std::int16_t(blend.nearest)), _mm_set1_epi16(std::int16_t(blend.farthest))};
 }
 
-template <int ROWS>
-FAST_LANES_INLINE void crispWalkTogether(const fast_rows::Segment* segments, int count, __m128i nearest,
-                                         __m128i farthest) {
+template <int ROWS, class Lanes>
+FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::Segment* segments, int count) {
     // Held here, where the stores into the rows cannot reach them.
     PixelChains chains[ROWS];
     RowBuffers* buffers[ROWS];
@@ -493,9 +599,12 @@ FAST_LANES_INLINE void crispWalkTogether(const fast_rows::Segment* segments, int
         rows[a] = segments[a].row;
         firsts[a] = segments[a].first;
     }
-    for (int i = 0; i < count; i += CHANNELS_PER_PIXEL)
-        for (int a = 0; a < ROWS; ++a)
-            crispPixelInLanes(*buffers[a], rows[a], firsts[a] + i, chains[a], nearest, farthest);
+    for (int i = 0; i < count; i += CHANNELS_PER_PIXEL) {
+        for (int a = 0; a < ROWS; ++a) {
+            const int k = firsts[a] + i;
+            storePixel(rows[a], k, lanes(*buffers[a], k, pixelWindowOf(*buffers[a], rows[a], k, chains[a])), chains[a]);
+        }
+    }
 }
 #endif
 
@@ -509,62 +618,40 @@ struct NeighbourhoodRows {
         step.prepare(row_buffers[slot], first, end);
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {
-        RowBuffers& b = row_buffers[slot];
 #if defined(FAST_LANES_SSE2)
         if constexpr (Step::IN_PIXEL_LANES) {
-            const __m128i nearest = _mm_set1_epi16(std::int16_t(step.nearest));
-            const __m128i farthest = _mm_set1_epi16(std::int16_t(step.farthest));
-            PixelChains chains = pixelChainsBefore(row, first);
-            for (int k = first; k < end; k += CHANNELS_PER_PIXEL)
-                crispPixelInLanes(b, row, k, chains, nearest, farthest);
+            const fast_rows::Segment segment{slot, row, first, end};
+            walkTogetherInLanes<1>(lanesFor(step), &segment, end - first);
             return;
         }
 #endif
+        RowBuffers& b = row_buffers[slot];
         Chains chains = chainsBefore(row, first);
         for (int k = first; k < end; k += CHANNELS_PER_PIXEL) visitPixel(b, row, k, chains, step);
     }
     void walkBand(const fast_rows::Segment* segments, int count) {
-        int together = segments[0].end - segments[0].first;
-        for (int a = 1; a < count; ++a)
-            together = std::min(together, segments[a].end - segments[a].first);
 #if defined(FAST_LANES_SSE2)
         if constexpr (Step::IN_PIXEL_LANES) {
-            const __m128i nearest = _mm_set1_epi16(std::int16_t(step.nearest));
-            const __m128i farthest = _mm_set1_epi16(std::int16_t(step.farthest));
+            int together = segments[0].end - segments[0].first;
+            for (int a = 1; a < count; ++a) together = std::min(together, segments[a].end - segments[a].first);
+            const auto lanes = lanesFor(step);
             switch (count) {
-                case 8: crispWalkTogether<8>(segments, together, nearest, farthest); break;
-                case 7: crispWalkTogether<7>(segments, together, nearest, farthest); break;
-                case 6: crispWalkTogether<6>(segments, together, nearest, farthest); break;
-                case 5: crispWalkTogether<5>(segments, together, nearest, farthest); break;
-                case 4: crispWalkTogether<4>(segments, together, nearest, farthest); break;
-                case 3: crispWalkTogether<3>(segments, together, nearest, farthest); break;
-                case 2: crispWalkTogether<2>(segments, together, nearest, farthest); break;
-                default: crispWalkTogether<1>(segments, together, nearest, farthest); break;
+                case 4: walkTogetherInLanes<4>(lanes, segments, together); break;
+                case 3: walkTogetherInLanes<3>(lanes, segments, together); break;
+                case 2: walkTogetherInLanes<2>(lanes, segments, together); break;
+                default: walkTogetherInLanes<1>(lanes, segments, together); break;
             }
+            // One segment may be longer: the others' row ended a chunk short.
             for (int a = 0; a < count; ++a)
                 walk(segments[a].slot, segments[a].row, segments[a].first + together, segments[a].end);
             return;
         }
 #endif
-        for (int a = 0; a < count; ++a)
-            walk(segments[a].slot, segments[a].row, segments[a].first, segments[a].end);
+        for (int a = 0; a < count; ++a) walk(segments[a].slot, segments[a].row, segments[a].first, segments[a].end);
     }
     void walkBoth(std::uint8_t* upper, int upper_first, std::uint8_t* lower, int lower_first, int count) {
         RowBuffers& u = row_buffers[fast_rows::UPPER];
         RowBuffers& l = row_buffers[fast_rows::LOWER];
-#if defined(FAST_LANES_SSE2)
-        if constexpr (Step::IN_PIXEL_LANES) {
-            const __m128i nearest = _mm_set1_epi16(std::int16_t(step.nearest));
-            const __m128i farthest = _mm_set1_epi16(std::int16_t(step.farthest));
-            PixelChains upper_chains = pixelChainsBefore(upper, upper_first);
-            PixelChains lower_chains = pixelChainsBefore(lower, lower_first);
-            for (int i = 0; i < count; i += CHANNELS_PER_PIXEL) {
-                crispPixelInLanes(u, upper, upper_first + i, upper_chains, nearest, farthest);
-                crispPixelInLanes(l, lower, lower_first + i, lower_chains, nearest, farthest);
-            }
-            return;
-        }
-#endif
         Chains upper_chains = chainsBefore(upper, upper_first);
         Chains lower_chains = chainsBefore(lower, lower_first);
         for (int i = 0; i < count; i += CHANNELS_PER_PIXEL) {
