@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -205,6 +206,17 @@ TEST(Run, OutputThatCannotBeCreatedLeavesNothingBehind) {
             << output;
         EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "taken.bmp"})) << output;
     }
+}
+
+TEST(Run, ALinkPlantedAtATemporaryNameIsLeftAlone) {
+    TemporaryFolder folder;
+    const std::vector<std::uint8_t> input = writeSample(folder, "in.bmp", 5, 5);
+    ASSERT_EQ(symlink("victim.bmp", folder.file("out.bmp.0.tmp").c_str()), 0);
+    const auto result = runProgram(folder.path(), "in out 9");
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(contents(folder.file("out.bmp")), input);
+    EXPECT_FALSE(exists(folder.file("victim.bmp")));
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "out.bmp", "out.bmp.0.tmp"}));
 }
 
 TEST(Run, AFailedWriteKeepsTheExistingOutputWhole) {

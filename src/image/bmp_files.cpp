@@ -31,11 +31,11 @@ bool writeToFile(void* context, const std::uint8_t* source, std::size_t count) {
 constexpr int TEMPORARY_NAME_SIZE = NAME_BUFFER_SIZE + 32;
 constexpr int TEMPORARY_NAME_ATTEMPTS = 100;
 
+// Anything at the name counts, a link to nothing too: "wb" would follow it
+// and write the picture wherever it points.
 bool nameIsTaken(const char* name) {
-    std::FILE* file = std::fopen(name, "rb");
-    if (file == nullptr) return false;
-    std::fclose(file);
-    return true;
+    std::error_code error;
+    return std::filesystem::symlink_status(name, error).type() != std::filesystem::file_type::not_found;
 }
 
 // A fresh file in the output's own folder, so the final rename never has
