@@ -616,23 +616,32 @@ CrispBlendLanes lanesFor(const CrispBlend& blend) {
     return {_mm_set1_epi16(std::int16_t(blend.nearest)), _mm_set1_epi16(std::int16_t(blend.farthest))};
 }
 
+// Whether the segments are a band's rows as filterRowBand lays them out:
+// each the next slot and picture row, a lag behind the one above.
+bool segmentsInStep(const fast_rows::Segment* segments, int count) {
+    for (int a = 1; a < count; ++a) {
+        if (segments[a].slot != segments[0].slot + a || segments[a].row != segments[0].row + a * ROW_STRIDE ||
+            segments[a].first != segments[0].first - a * fast_rows::BAND_LAG_BYTES)
+            return false;
+    }
+    return true;
+}
+
+// Segments in step: every row's buffers, bytes and visit then lie a fixed
+// distance from the top row's, so all rows are addressed from one place.
 template <int ROWS, class Lanes>
 FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::Segment* segments, int count) {
-    // Held here, where the stores into the rows cannot reach them.
+    RowBuffers* const top_buffers = &row_buffers[segments[0].slot];
+    std::uint8_t* const top_row = segments[0].row;
+    const int top_first = segments[0].first;
     PixelChains chains[ROWS];
-    RowBuffers* buffers[ROWS];
-    std::uint8_t* rows[ROWS];
-    int firsts[ROWS];
-    for (int a = 0; a < ROWS; ++a) {
-        chains[a] = pixelChainsBefore(segments[a].row, segments[a].first);
-        buffers[a] = &row_buffers[segments[a].slot];
-        rows[a] = segments[a].row;
-        firsts[a] = segments[a].first;
-    }
-    for (int i = 0; i < count; i += CHANNELS_PER_PIXEL) {
+    for (int a = 0; a < ROWS; ++a) chains[a] = pixelChainsBefore(segments[a].row, segments[a].first);
+    for (int k = top_first; k < top_first + count; k += CHANNELS_PER_PIXEL) {
         for (int a = 0; a < ROWS; ++a) {
-            const int k = firsts[a] + i;
-            storePixel(rows[a], k, lanes(*buffers[a], k, pixelWindowOf(*buffers[a], rows[a], k, chains[a])), chains[a]);
+            const RowBuffers& b = top_buffers[a];
+            std::uint8_t* row = top_row + a * ROW_STRIDE;
+            const int lagging = k - a * fast_rows::BAND_LAG_BYTES;
+            storePixel(row, lagging, lanes(b, lagging, pixelWindowOf(b, row, lagging, chains[a])), chains[a]);
         }
     }
 }
@@ -664,8 +673,10 @@ struct NeighbourhoodRows {
         if constexpr (Step::IN_PIXEL_LANES) {
             int together = segments[0].end - segments[0].first;
             for (int a = 1; a < count; ++a) together = std::min(together, segments[a].end - segments[a].first);
+            if (!segmentsInStep(segments, count)) together = 0;
             const auto lanes = lanesFor(step);
-            switch (count) {
+            switch (together == 0 ? 0 : count) {
+                case 0: break;
                 case 4: walkTogetherInLanes<4>(lanes, segments, together); break;
                 case 3: walkTogetherInLanes<3>(lanes, segments, together); break;
                 case 2: walkTogetherInLanes<2>(lanes, segments, together); break;

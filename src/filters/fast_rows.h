@@ -54,6 +54,7 @@ void filterRowPair(Pass& pass, std::uint8_t* upper, std::uint8_t* lower, int row
 // row's place in the band, and
 //   walkBand(segments, count): the segments' walks, interleaved.
 constexpr int BAND_ROWS = 4;
+constexpr int BAND_LAG_BYTES = 2 * CHUNK_BYTES;
 
 struct Segment {
     int slot;
@@ -69,11 +70,11 @@ void filterRowBand(Pass& pass, std::uint8_t* first_row, int row_stride, int rows
     // Row i walks chunk (step - 2 i): by then the row above is final two
     // chunks on, past this chunk's reach, and the rows below are still as
     // read beyond the chunk they walked last.
-    for (int step = 0; step < chunks + 2 * (rows - 1); ++step) {
+    for (int step = 0; step < chunks + (rows - 1) * (BAND_LAG_BYTES / CHUNK_BYTES); ++step) {
         Segment segments[BAND_ROWS];
         int count = 0;
         for (int i = 0; i < rows; ++i) {
-            const int chunk = step - 2 * i;
+            const int chunk = step - i * (BAND_LAG_BYTES / CHUNK_BYTES);
             if (chunk < 0 || chunk >= chunks) continue;
             const int first = REACH + chunk * CHUNK_BYTES;
             const int last = first + CHUNK_BYTES < end ? first + CHUNK_BYTES : end;
