@@ -4,8 +4,9 @@ set(CMAKE_SYSTEM_NAME Windows)
 # Matches the top-level test for 32-bit x86, which adds -msse2 -mfpmath=sse.
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
-# The posix thread model: gcc 12's win32 model has no std::thread, and the
-# filters may run on threads. Its runtime is linked in statically below.
+# The posix thread model, whose C++ library is the complete one in gcc 12
+# (the win32 model lacks parts of it). The program runs one thread; the
+# model's runtime is linked in statically below.
 set(DENOISE_MINGW_PREFIX i686-w64-mingw32)
 set(CMAKE_C_COMPILER ${DENOISE_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${DENOISE_MINGW_PREFIX}-g++-posix)
