@@ -12,6 +12,8 @@
 #include "test_support.h"
 
 using testing_support::console;
+using testing_support::contents;
+using namespace testing_support::texts;
 using testing_support::exists;
 using testing_support::runProgram;
 using testing_support::TemporaryFolder;
@@ -40,10 +42,6 @@ const std::string NOISE_MODE_MENU =
     "\nノイズ除去モードを入力してください\n\nノイズ除去モード 1:シャープに、ノイズを除去\n\t\t 2:全てをまったいらに\n"
     "\t\t 3:控えめ除去\n\t\t 4:任意入力\n\t\t :";
 const std::string THRESHOLD_PROMPTS = "最大閾値と最小閾値を入力してください(0から1までの間)\n最大値:\n最小値:";
-const std::string WAIT = "しばらくお待ちください\n";
-const std::string DONE = "フィルタ処理完了!!\n";
-const std::string READ_OPEN_FAILED = "readBmp: ファイル名が間違っているか、存在しません!\n\n\n\n\n\n";
-const std::string WRITE_OPEN_FAILED = "writeBmp: Open error!\n";
 
 // Splits off the banner after checking it, and returns what follows.
 std::string afterBanner(const std::string& output) {
@@ -60,12 +58,6 @@ std::vector<std::uint8_t> writeSample(const TemporaryFolder& folder, const std::
     std::vector<std::uint8_t> bytes =
         sample::encodeBmp(sample::makeNoisyPicture(width, height, std::uint32_t(width + height)), options);
     EXPECT_TRUE(sample::writeFile(folder.file(name), bytes));
-    return bytes;
-}
-
-std::vector<std::uint8_t> contents(const std::string& path) {
-    std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(sample::readFile(path, bytes)) << path;
     return bytes;
 }
 

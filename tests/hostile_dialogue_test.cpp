@@ -19,27 +19,20 @@
 #include "test_support.h"
 
 using testing_support::console;
+using testing_support::contents;
+using namespace testing_support::texts;
 using testing_support::runProgram;
 using testing_support::TemporaryFolder;
 
 namespace {
 
-const std::string DONE = "フィルタ処理完了!!\n";
-const std::string READ_OPEN_FAILED = "readBmp: ファイル名が間違っているか、存在しません!\n\n\n\n\n\n";
 const std::string READ_FAILED = "readBmp: ファイルを読み込めません!\n";
 const std::string NOT_A_BMP = "readBmp: BMPファイルではありません!\n";
-const std::string WRITE_OPEN_FAILED = "writeBmp: Open error!\n";
 const std::string WRITE_FAILED = "writeBmp: 書き込みに失敗しました。出力ファイルは作成されていません!\n";
 
 // Big enough for every filter to change something, small enough to be quick.
 const std::vector<std::uint8_t>& picture() {
     static const std::vector<std::uint8_t> bytes = sample::encodeBmp(sample::makeNoisyPicture(14, 12, 21));
-    return bytes;
-}
-
-std::vector<std::uint8_t> contents(const std::string& path) {
-    std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(sample::readFile(path, bytes)) << path;
     return bytes;
 }
 

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <gtest/gtest.h>
 #include <iterator>
 #include <stdexcept>
 
@@ -100,6 +102,12 @@ std::string console(const std::string& utf8) {
     out.resize(out.size() - out_left);
     return out;
 #endif
+}
+
+std::vector<std::uint8_t> contents(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(bool(in)) << "cannot read " << path;
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool exists(const std::string& path) {

@@ -41,4 +41,16 @@ std::string console(const std::string& utf8);
 
 bool exists(const std::string& path);
 
+// A file's bytes; a failed read fails the test and gives no bytes.
+std::vector<std::uint8_t> contents(const std::string& path);
+
+// The program's run texts as a user reads them (UTF-8), spelled out here
+// independently of its own message table; console() turns them into bytes.
+namespace texts {
+inline const std::string WAIT = "しばらくお待ちください\n";
+inline const std::string DONE = "フィルタ処理完了!!\n";
+inline const std::string READ_OPEN_FAILED = "readBmp: ファイル名が間違っているか、存在しません!\n\n\n\n\n\n";
+inline const std::string WRITE_OPEN_FAILED = "writeBmp: Open error!\n";
+}  // namespace texts
+
 }  // namespace testing_support
