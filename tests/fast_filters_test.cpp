@@ -342,3 +342,26 @@ TEST(FastFilters, MatchPlainOnWindowsRightAtTheSpreadLimits) {
                                              {FILTER_MODE_MEDIAN, coefficient, 0, 0}, "median limit"));
     }
 }
+
+TEST(FastFilters, MatchPlainWhereWholeColumnsLieAboveOrBelowTheMiddle) {
+    // The 23 settled values' middle ranks are picked from merges that leave
+    // out the values that cannot reach them: columns that lie wholly below
+    // or above the rest, or straddle them, put those ranks in every column
+    // in turn. Mode 1 with a negative coefficient writes every median out.
+    std::mt19937 random(20261209);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int width = 5 + int(random() % 40);
+        const int height = 5 + int(random() % 6);
+        std::vector<int> column_kind(std::size_t(width) * 3);
+        for (int& kind : column_kind) kind = int(random() % 3);
+        const sample::Picture picture = pictureOf(width, height, [&](int, int x, int c) {
+            const int kind = column_kind[std::size_t(x) * 3 + std::size_t(c)];
+            const int spread = int(random() % 4);
+            return kind == 0 ? spread : kind == 1 ? 252 + spread : int(random() % 256);
+        });
+        for (const FilterSettings& s : {FilterSettings{FILTER_MODE_MEDIAN, -1, 0, 0},
+                                        FilterSettings{FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0},
+                                        FilterSettings{FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 1, -1}})
+            if (!fastMatchesPlain(picture, s, describe(picture, s, "columns apart"))) return;
+    }
+}

@@ -171,17 +171,33 @@ FAST_LANES_INLINE std::array<V, N> loadColumn(const std::uint8_t (*column)[ROW_S
     return values;
 }
 
+// Values FROM to FROM + COUNT - 1 of an ascending list.
+template <std::size_t FROM, std::size_t COUNT, class V, std::size_t N>
+FAST_LANES_INLINE std::array<V, COUNT> middleOf(const std::array<V, N>& sorted) {
+    static_assert(FROM + COUNT <= N, "within the list");
+    std::array<V, COUNT> middle{};
+    for (std::size_t i = 0; i < COUNT; ++i) middle[i] = sorted[FROM + i];
+    return middle;
+}
+
+// The 11th to 13th smallest of the 23. Of the 18 values left of the last
+// column, the 5 smallest have at most 9 of the 23 below them and those from
+// the 14th on at least 13, so only their 6th to 13th can be among the three:
+// merging those 8 with the last column's 5 takes fewer exchanges than
+// merging all 18.
 template <class V>
 void rankRestAt(RowBuffers& b, int j) {
     using fast_lanes::mergeSorted;
     const auto left = mergeSorted<V>(loadColumn<V, 4>(b.column_four, j - REACH),
                                      loadColumn<V, 4>(b.column_four, j - NEAR));
-    const auto right = mergeSorted<V>(loadColumn<V, 5>(b.column_five, j + NEAR),
-                                      loadColumn<V, 5>(b.column_five, j + REACH));
-    const auto all = mergeSorted<V>(mergeSorted<V>(left, loadColumn<V, 5>(b.column_five, j)), right);
-    storeLanes(b.rank_low + j, all[10]);
-    storeLanes(b.rank_mid + j, all[11]);
-    storeLanes(b.rank_high + j, all[12]);
+    const auto middle = mergeSorted<V>(loadColumn<V, 5>(b.column_five, j),
+                                       loadColumn<V, 5>(b.column_five, j + NEAR));
+    const auto eighteen = mergeSorted<V>(left, middle);
+    const auto last = mergeSorted<V>(middleOf<5, 8>(eighteen), loadColumn<V, 5>(b.column_five, j + REACH));
+    // last[i] is the (i + 5)th smallest of the 23, counting from 0.
+    storeLanes(b.rank_low + j, last[5]);
+    storeLanes(b.rank_mid + j, last[6]);
+    storeLanes(b.rank_high + j, last[7]);
 }
 
 void sumRest(RowBuffers& b, int first, int end) {
