@@ -650,9 +650,13 @@ FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::
     RowBuffers* const top_buffers = &row_buffers[segments[0].slot];
     std::uint8_t* const top_row = segments[0].row;
     const int top_first = segments[0].first;
+    static_assert(ROWS <= 4, "the loop over the rows below is written out for at most 4");
     PixelChains chains[ROWS];
     for (int a = 0; a < ROWS; ++a) chains[a] = pixelChainsBefore(segments[a].row, segments[a].first);
     for (int k = top_first; k < top_first + count; k += CHANNELS_PER_PIXEL) {
+        // Written out row by row: left as a loop, the rows' chains went
+        // through memory, a store and a load on every visit's chain.
+#pragma GCC unroll 4
         for (int a = 0; a < ROWS; ++a) {
             const RowBuffers& b = top_buffers[a];
             std::uint8_t* row = top_row + a * ROW_STRIDE;
