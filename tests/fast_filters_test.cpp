@@ -207,10 +207,11 @@ TEST(FastFilters, MatchPlainOnTheLargeSamplePicture) {
 }
 
 TEST(FastFilters, MatchPlainWhenBandsOfRowsEndPartway) {
-    // Modes 2 and 3 walk several rows at once, each two chunks behind the
+    // Modes 1 to 3 walk several rows at once, each two chunks behind the
     // one above: interior heights that leave 1 to 4 rows for the last band,
-    // on rows of many chunks; for mode 3 thresholds that pass most visits,
-    // some, or none.
+    // on rows of many chunks; for mode 1 coefficients under which the median
+    // replaces most values, some, or none, and for mode 3 thresholds that
+    // pass most visits, some, or none.
     const double thresholds[][2] = {{0.05, 0.003}, {0.2, 0.0}, {0.01, 0.005}, {1, -1}, {0, 0}};
     std::mt19937 random(8122026);
     for (int height = 9; height <= 16; ++height) {
@@ -219,6 +220,10 @@ TEST(FastFilters, MatchPlainWhenBandsOfRowsEndPartway) {
                                                         : sample::makeRandomPicture(width, height, random());
         const FilterSettings blend{FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0};
         if (!fastMatchesPlain(picture, blend, describe(picture, blend, "band"))) return;
+        for (double coefficient : {0.0, 8.0, 20.0, 101.0}) {
+            const FilterSettings s{FILTER_MODE_MEDIAN, coefficient, 0, 0};
+            if (!fastMatchesPlain(picture, s, describe(picture, s, "band"))) return;
+        }
         for (const auto& t : thresholds) {
             const FilterSettings s{FILTER_MODE_CRISP_SMOOTH_BLEND, 0, t[0], t[1]};
             if (!fastMatchesPlain(picture, s, describe(picture, s, "band"))) return;

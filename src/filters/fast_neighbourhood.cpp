@@ -303,7 +303,11 @@ struct Visit {
 // start before this one is decided.
 struct MedianReplacement {
     static constexpr bool RANKS_EVERY_VISIT = false;
+#if defined(FAST_LANES_SSE2)
+    static constexpr bool IN_PIXEL_LANES = true;
+#else
     static constexpr bool IN_PIXEL_LANES = false;
+#endif
     int first_replacing;
     void prepare(RowBuffers&, int, int) const {}
     int operator()(const Visit& v) const {
@@ -465,6 +469,8 @@ struct PixelWindow {
     __m128i median;        // 16-bit lanes, as medianWith
     __m128i sum;           // 16-bit lanes
     __m128i two_values;    // 16-bit lanes: far and near of each channel in turn
+    __m128i far;           // 16-bit lanes: the two values themselves
+    __m128i near;
     __m128i rest_squares;  // 32-bit lanes
 
     FAST_LANES_INLINE __m128i mean() const {
@@ -500,6 +506,8 @@ FAST_LANES_INLINE PixelWindow pixelWindowOf(const RowBuffers& b, const std::uint
 
     w.sum = _mm_add_epi16(rest_sum, _mm_add_epi16(c.far, c.near));
     w.two_values = _mm_unpacklo_epi16(c.far, c.near);
+    w.far = c.far;
+    w.near = c.near;
     return w;
 }
 
@@ -560,6 +568,33 @@ struct OriginalBlendLanes {
 };
 
 OriginalBlendLanes lanesFor(const OriginalBlend& blend) { return {_mm_set1_epi32(blend.first_unflat)}; }
+
+// ---- mode 1 in lanes: the spread decides; the ranks are found only where
+// some channel's median replaces its value, and the median is worked out
+// again from them then.
+struct MedianReplacementLanes {
+    __m128i last_keeping;  // 32-bit lanes: the largest sum that keeps the value
+
+    FAST_LANES_INLINE __m128i operator()(RowBuffers& b, int k, const PixelWindow& w) const {
+        const __m128i replaces = _mm_cmpgt_epi32(w.deviationSum(w.mean()), last_keeping);
+        if (__builtin_expect((_mm_movemask_ps(_mm_castsi128_ps(replaces)) & 7) == 0, 1)) return w.centre;
+        for (int channel = 0; channel < CHANNELS_PER_PIXEL; ++channel)
+            if (b.ranked[k + channel] == 0) rankAround(b, k + channel);
+        const __m128i low = fourBytesWide(b.rank_low + k);
+        const __m128i mid = fourBytesWide(b.rank_mid + k);
+        const __m128i high = fourBytesWide(b.rank_high + k);
+        __m128i median = _mm_min_epi16(_mm_max_epi16(w.far, w.near), mid);
+        median = _mm_max_epi16(median, _mm_min_epi16(w.far, w.near));
+        median = _mm_max_epi16(_mm_min_epi16(median, high), low);
+        const __m128i replaces16 = _mm_packs_epi32(replaces, replaces);
+        return _mm_or_si128(_mm_and_si128(replaces16, median), _mm_andnot_si128(replaces16, w.centre));
+    }
+};
+
+// first_replacing is 0 at the least, so one below it fits.
+MedianReplacementLanes lanesFor(const MedianReplacement& replacement) {
+    return {_mm_set1_epi32(replacement.first_replacing - 1)};
+}
 
 // ---- mode 3 in lanes: crispBlendValue's double operations two lanes at a
 // time, each lane rounding as the one-lane instruction does.
@@ -658,7 +693,7 @@ FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::
         // through memory, a store and a load on every visit's chain.
 #pragma GCC unroll 4
         for (int a = 0; a < ROWS; ++a) {
-            const RowBuffers& b = top_buffers[a];
+            RowBuffers& b = top_buffers[a];
             std::uint8_t* row = top_row + a * ROW_STRIDE;
             const int lagging = k - a * fast_rows::BAND_LAG_BYTES;
             storePixel(row, lagging, lanes(b, lagging, pixelWindowOf(b, row, lagging, chains[a])), chains[a]);
