@@ -298,16 +298,20 @@ struct Visit {
     int squaredDeviationSum() const { return squaredDeviationSumOf(mean(), sum(), squares()); }
 };
 
+// Every mode walks a pixel's three channels side by side where SSE2 gives
+// the lanes, and one channel at a time elsewhere.
+#if defined(FAST_LANES_SSE2)
+constexpr bool WALK_IN_PIXEL_LANES = true;
+#else
+constexpr bool WALK_IN_PIXEL_LANES = false;
+#endif
+
 // Mode 1 and mode 2's flat test are branches: in most pictures they go the
 // same way for long stretches, and a predicted branch lets the next visit
 // start before this one is decided.
 struct MedianReplacement {
     static constexpr bool RANKS_EVERY_VISIT = false;
-#if defined(FAST_LANES_SSE2)
-    static constexpr bool IN_PIXEL_LANES = true;
-#else
-    static constexpr bool IN_PIXEL_LANES = false;
-#endif
+    static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     int first_replacing;
     void prepare(RowBuffers&, int, int) const {}
     int operator()(const Visit& v) const {
@@ -319,11 +323,7 @@ struct MedianReplacement {
 
 struct OriginalBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
-#if defined(FAST_LANES_SSE2)
-    static constexpr bool IN_PIXEL_LANES = true;
-#else
-    static constexpr bool IN_PIXEL_LANES = false;
-#endif
+    static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     int first_unflat;
     // About any centre, the 23 values' squared deviations add up to at
     // least those about their own mean, which is their sum of squares less
@@ -374,11 +374,7 @@ FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -
 
 struct CrispBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
-#if defined(FAST_LANES_SSE2)
-    static constexpr bool IN_PIXEL_LANES = true;
-#else
-    static constexpr bool IN_PIXEL_LANES = false;
-#endif
+    static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     int nearest;
     int farthest;
     void prepare(RowBuffers&, int, int) const {}
