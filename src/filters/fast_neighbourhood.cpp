@@ -18,7 +18,7 @@ using fast_lanes::Lane1;
 using fast_lanes::WideLanes;
 using fast_rows::REACH;
 
-constexpr int NEAR = 3;  // bytes to the same channel one pixel over
+using fast_rows::NEAR;
 
 // What a row needs while it is filtered; one set for each row of a pair.
 struct RowBuffers {
@@ -407,16 +407,8 @@ FAST_LANES_INLINE int visitValue(RowBuffers& b, const std::uint8_t* row, int k, 
     return step(Visit{b, k, far, near, row[k]});
 }
 
-// A row's three chains, one per channel, held between visits.
-struct Chains {
-    int far[CHANNELS_PER_PIXEL];
-    int near[CHANNELS_PER_PIXEL];
-};
-
-FAST_LANES_INLINE Chains chainsBefore(const std::uint8_t* row, int k) {
-    return Chains{{row[k - REACH], row[k - REACH + 1], row[k - REACH + 2]},
-                  {row[k - NEAR], row[k - NEAR + 1], row[k - NEAR + 2]}};
-}
+using Chains = fast_rows::Chains<int>;
+constexpr auto chainsBefore = fast_rows::chainsBefore<int>;
 
 template <class Step>
 FAST_LANES_INLINE void visitPixel(RowBuffers& b, std::uint8_t* row, int k, Chains& c, const Step& step) {

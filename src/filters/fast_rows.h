@@ -13,6 +13,22 @@ namespace fast_rows {
 
 // A visit reads two pixels either side: 6 bytes.
 constexpr int REACH = 6;
+// Bytes to the same channel one pixel over.
+constexpr int NEAR = 3;
+
+// A row's three chains, one per channel: the two values each channel's
+// chain rewrote just before the next visit.
+template <class Value>
+struct Chains {
+    Value far[3];
+    Value near[3];
+};
+
+template <class Value>
+inline Chains<Value> chainsBefore(const std::uint8_t* row, int k) {
+    return Chains<Value>{{row[k - REACH], row[k - REACH + 1], row[k - REACH + 2]},
+                         {row[k - NEAR], row[k - NEAR + 1], row[k - NEAR + 2]}};
+}
 // Whole pixels, and more than a visit's reach.
 constexpr int CHUNK_BYTES = 96;
 

@@ -8,7 +8,7 @@ namespace {
 
 using fast_rows::REACH;
 
-constexpr int NEAR = 3;  // bytes to the same channel one pixel over
+using fast_rows::NEAR;
 constexpr unsigned SMOOTHING_DIVISOR = 35;
 
 // What a row needs while it is filtered; one set for each row of a pair.
@@ -49,17 +49,10 @@ void sumSettled(RowBuffers& b, const std::uint8_t* centre_row, int first, int en
     }
 }
 
-// A row's three chains, one per channel: each visit adds the two values
-// its channel's chain rewrote just before it (weights 1 and 2).
-struct Chains {
-    unsigned far[CHANNELS_PER_PIXEL];
-    unsigned near[CHANNELS_PER_PIXEL];
-};
-
-inline Chains chainsBefore(const std::uint8_t* row, int k) {
-    return Chains{{row[k - REACH], row[k - REACH + 1], row[k - REACH + 2]},
-                  {row[k - NEAR], row[k - NEAR + 1], row[k - NEAR + 2]}};
-}
+// Each visit adds the two values its channel's chain rewrote just before
+// it, with weights 1 and 2.
+using Chains = fast_rows::Chains<unsigned>;
+constexpr auto chainsBefore = fast_rows::chainsBefore<unsigned>;
 
 inline void visitPixel(const RowBuffers& b, std::uint8_t* row, int k, Chains& c) {
     for (int channel = 0; channel < CHANNELS_PER_PIXEL; ++channel) {
