@@ -50,9 +50,12 @@ struct RowBuffers {
 
 RowBuffers row_buffers[fast_rows::BAND_ROWS];
 
-// Filled as first needed: each entry is a pure function of its index, so an
-// entry once made holds for every later picture too.
-std::uint16_t blend_plus_one[256][256];  // 0 until made
+// Mode 2's blend of every (median, centre) pair, made whole the first time
+// mode 2 runs (about a millisecond): the walk then looks values up without
+// asking whether they are made. Each entry is a pure function of its index,
+// so the table holds for every later picture too.
+std::uint8_t blend_table[256][256];
+bool blend_table_made = false;
 
 // Mode 3's blend per squared deviation sum: the spread ratio, and the weight
 // of the median, 1 - ratio * 3, as crispBlendValue works them out.
@@ -242,14 +245,18 @@ void rankAround(RowBuffers& b, int k) {
 // ---- the walk along the row ------------------------------------------------
 
 // The 13th smallest of the 25: the two rewritten values can only move it
-// within the 11th to 13th smallest of the other 23.
+// within the 11th to 13th smallest of the other 23. That is the middle of
+// (far, near, mid) held within [low, high], which is near held within
+// [max(low, min(far, mid)), min(high, max(far, mid))]: both bounds contain
+// mid, so the two holds make one. The bounds are known a visit early (far
+// is the previous visit's near), so the chain through near is two steps.
 FAST_LANES_INLINE int medianWith(int far, int near, int low, int mid, int high) {
-    const int smaller = far < near ? far : near;
-    const int larger = far < near ? near : far;
-    int median = larger < mid ? larger : mid;
-    median = median < smaller ? smaller : median;
-    median = median < high ? median : high;
-    return median < low ? low : median;
+    const int smaller = far < mid ? far : mid;
+    const int larger = far < mid ? mid : far;
+    const int lowest = low < smaller ? smaller : low;
+    const int highest = high < larger ? high : larger;
+    const int median = near < highest ? near : highest;
+    return median < lowest ? lowest : median;
 }
 
 // The sum of (mean - value)^2 over the window, in whole numbers.
@@ -273,12 +280,16 @@ const CrispWeights& crispWeightsOf(int squared_deviation_sum) {
 // Any spread above the flat limit: the blend then takes the median given.
 constexpr double UNFLAT_SPREAD_PERCENT = 100.0;
 
-int blendOf(int median, int centre) {
-    std::uint16_t& entry = blend_plus_one[median][centre];
-    if (entry == 0)
-        entry = std::uint16_t(1 + originalBlendValue(std::uint8_t(median), std::uint8_t(centre), UNFLAT_SPREAD_PERCENT));
-    return entry - 1;
+void makeBlendTable() {
+    if (blend_table_made) return;
+    for (int median = 0; median < 256; ++median)
+        for (int centre = 0; centre < 256; ++centre)
+            blend_table[median][centre] =
+                originalBlendValue(std::uint8_t(median), std::uint8_t(centre), UNFLAT_SPREAD_PERCENT);
+    blend_table_made = true;
 }
+
+int blendOf(int median, int centre) { return blend_table[median][centre]; }
 
 // What a mode step may ask of a visit. The median is worked out only when
 // asked: mode 1 seldom needs it.
@@ -475,6 +486,13 @@ struct PixelWindow {
     }
 };
 
+// As medianWith, in 16-bit lanes.
+FAST_LANES_INLINE __m128i medianInLanes(__m128i far, __m128i near, __m128i low, __m128i mid, __m128i high) {
+    const __m128i lowest = _mm_max_epi16(low, _mm_min_epi16(far, mid));
+    const __m128i highest = _mm_min_epi16(high, _mm_max_epi16(far, mid));
+    return _mm_max_epi16(lowest, _mm_min_epi16(near, highest));
+}
+
 FAST_LANES_INLINE PixelWindow pixelWindowOf(const RowBuffers& b, const std::uint8_t* row, int k,
                                             const PixelChains& c) {
     PixelWindow w;
@@ -485,14 +503,8 @@ FAST_LANES_INLINE PixelWindow pixelWindowOf(const RowBuffers& b, const std::uint
     const __m128i rest_sum = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.rest_sum + k));
     w.rest_squares = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_squares + k));
 
-    const __m128i smaller = _mm_min_epi16(c.far, c.near);
-    const __m128i larger = _mm_max_epi16(c.far, c.near);
-    __m128i median = _mm_min_epi16(larger, mid);
-    median = _mm_max_epi16(median, smaller);
-    median = _mm_min_epi16(median, high);
-    w.median = _mm_max_epi16(median, low);
-
-    w.sum = _mm_add_epi16(rest_sum, _mm_add_epi16(c.far, c.near));
+    w.median = medianInLanes(c.far, c.near, low, mid, high);
+    w.sum = _mm_add_epi16(_mm_add_epi16(rest_sum, c.far), c.near);
     w.two_values = _mm_unpacklo_epi16(c.far, c.near);
     w.far = c.far;
     w.near = c.near;
@@ -512,13 +524,6 @@ FAST_LANES_INLINE void storePixel(std::uint8_t* row, int k, __m128i result, Pixe
 
 // ---- mode 2 in lanes
 
-// Makes the blends of the three entries the first time they are asked for.
-__attribute__((noinline)) void makeBlends(int index0, int index1, int index2) {
-    blendOf(index0 >> 8, index0 & 255);
-    blendOf(index1 >> 8, index1 & 255);
-    blendOf(index2 >> 8, index2 & 255);
-}
-
 struct OriginalBlendLanes {
     __m128i first_unflat;  // 32-bit lanes
 
@@ -534,24 +539,12 @@ struct OriginalBlendLanes {
             const __m128i flat16 = _mm_packs_epi32(flat, flat);
             blended_with = _mm_or_si128(_mm_and_si128(flat16, w.centre), _mm_andnot_si128(flat16, w.median));
         }
-        // blend_plus_one[blended_with][centre]
+        // blend_table[blended_with][centre]
         const __m128i index = _mm_or_si128(_mm_slli_epi16(blended_with, 8), w.centre);
-        const int index0 = _mm_extract_epi16(index, 0);
-        const int index1 = _mm_extract_epi16(index, 1);
-        const int index2 = _mm_extract_epi16(index, 2);
-        const std::uint16_t* entries = &blend_plus_one[0][0];
-        int entry0 = entries[index0];
-        int entry1 = entries[index1];
-        int entry2 = entries[index2];
-        // Any entry still 0 makes its (entry - 1) negative.
-        if (__builtin_expect(((entry0 - 1) | (entry1 - 1) | (entry2 - 1)) < 0, 0)) {
-            makeBlends(index0, index1, index2);
-            entry0 = entries[index0];
-            entry1 = entries[index1];
-            entry2 = entries[index2];
-        }
-        const __m128i made = _mm_insert_epi16(_mm_cvtsi32_si128(entry0 | entry1 << 16), entry2, 2);
-        return _mm_sub_epi16(made, _mm_set1_epi16(1));
+        const std::uint8_t* entries = &blend_table[0][0];
+        const __m128i first = _mm_cvtsi32_si128(entries[_mm_extract_epi16(index, 0)]);
+        const __m128i second = _mm_insert_epi16(first, entries[_mm_extract_epi16(index, 1)], 1);
+        return _mm_insert_epi16(second, entries[_mm_extract_epi16(index, 2)], 2);
     }
 };
 
@@ -571,9 +564,7 @@ struct MedianReplacementLanes {
         const __m128i low = fourBytesWide(b.rank_low + k);
         const __m128i mid = fourBytesWide(b.rank_mid + k);
         const __m128i high = fourBytesWide(b.rank_high + k);
-        __m128i median = _mm_min_epi16(_mm_max_epi16(w.far, w.near), mid);
-        median = _mm_max_epi16(median, _mm_min_epi16(w.far, w.near));
-        median = _mm_max_epi16(_mm_min_epi16(median, high), low);
+        const __m128i median = medianInLanes(w.far, w.near, low, mid, high);
         const __m128i replaces16 = _mm_packs_epi32(replaces, replaces);
         return _mm_or_si128(_mm_and_si128(replaces16, median), _mm_andnot_si128(replaces16, w.centre));
     }
@@ -673,13 +664,13 @@ FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::
     RowBuffers* const top_buffers = &row_buffers[segments[0].slot];
     std::uint8_t* const top_row = segments[0].row;
     const int top_first = segments[0].first;
-    static_assert(ROWS <= 4, "the loop over the rows below is written out for at most 4");
+    static_assert(ROWS <= 6, "the loop over the rows below is written out for at most 6");
     PixelChains chains[ROWS];
     for (int a = 0; a < ROWS; ++a) chains[a] = pixelChainsBefore(segments[a].row, segments[a].first);
     for (int k = top_first; k < top_first + count; k += CHANNELS_PER_PIXEL) {
         // Written out row by row: left as a loop, the rows' chains went
         // through memory, a store and a load on every visit's chain.
-#pragma GCC unroll 4
+#pragma GCC unroll 6
         for (int a = 0; a < ROWS; ++a) {
             RowBuffers& b = top_buffers[a];
             std::uint8_t* row = top_row + a * ROW_STRIDE;
@@ -687,6 +678,18 @@ FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::
             storePixel(row, lagging, lanes(b, lagging, pixelWindowOf(b, row, lagging, chains[a])), chains[a]);
         }
     }
+}
+
+// The band's rows walked together, however many of them there are.
+template <int ROWS, class Lanes>
+void walkTogetherCounted(const Lanes& lanes, const fast_rows::Segment* segments, int rows, int together) {
+    if constexpr (ROWS > 1) {
+        if (rows < ROWS) {
+            walkTogetherCounted<ROWS - 1>(lanes, segments, rows, together);
+            return;
+        }
+    }
+    walkTogetherInLanes<ROWS>(lanes, segments, together);
 }
 #endif
 
@@ -717,14 +720,8 @@ struct NeighbourhoodRows {
             int together = segments[0].end - segments[0].first;
             for (int a = 1; a < count; ++a) together = std::min(together, segments[a].end - segments[a].first);
             if (!segmentsInStep(segments, count)) together = 0;
-            const auto lanes = lanesFor(step);
-            switch (together == 0 ? 0 : count) {
-                case 0: break;
-                case 4: walkTogetherInLanes<4>(lanes, segments, together); break;
-                case 3: walkTogetherInLanes<3>(lanes, segments, together); break;
-                case 2: walkTogetherInLanes<2>(lanes, segments, together); break;
-                default: walkTogetherInLanes<1>(lanes, segments, together); break;
-            }
+            if (together > 0)
+                walkTogetherCounted<fast_rows::BAND_ROWS>(lanesFor(step), segments, count, together);
             // One segment may be longer: the others' row ended a chunk short.
             for (int a = 0; a < count; ++a)
                 walk(segments[a].slot, segments[a].row, segments[a].first + together, segments[a].end);
@@ -807,6 +804,7 @@ void neighbourhoodPassFast(std::uint8_t* image, PictureSize size, const FilterSe
     if (settings.filter_mode == FILTER_MODE_MEDIAN) {
         runPass(image, size, MedianReplacement{firstReplacingSquaredSum(settings.removal_coefficient)}, console);
     } else if (settings.filter_mode == FILTER_MODE_ORIGINAL_BLEND) {
+        makeBlendTable();
         runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
     } else if (settings.filter_mode == FILTER_MODE_CRISP_SMOOTH_BLEND) {
         runPass(image, size, crispBlendFor(settings), console);

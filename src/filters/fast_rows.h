@@ -69,7 +69,7 @@ void filterRowPair(Pass& pass, std::uint8_t* upper, std::uint8_t* lower, int row
 // chain is long. A pass provides prepare as above, with the slot being the
 // row's place in the band, and
 //   walkBand(segments, count): the segments' walks, interleaved.
-constexpr int BAND_ROWS = 4;
+constexpr int BAND_ROWS = 6;
 constexpr int BAND_LAG_BYTES = 2 * CHUNK_BYTES;
 
 struct Segment {
