@@ -57,13 +57,12 @@ RowBuffers row_buffers[fast_rows::BAND_ROWS];
 std::uint8_t blend_table[256][256];
 bool blend_table_made = false;
 
-// Mode 3's blend per squared deviation sum: the spread ratio, and the weight
-// of the median, 1 - ratio * 3, as crispBlendValue works them out.
-struct CrispWeights {
-    double ratio;
-    double median_weight;  // 0 until made
-};
-alignas(16) CrispWeights crisp_weights_by_squares[MAX_SQUARED_DEVIATION_SUM + 1];
+// Mode 3's spread ratio for every squared deviation sum, as crispBlendValue
+// is given it, made whole the first time mode 3 runs (about 3 MB, a
+// millisecond or two): the walk then looks ratios up with no test on the
+// way, so the rows' visits can run side by side.
+alignas(16) double crisp_ratio_by_squares[MAX_SQUARED_DEVIATION_SUM + 1];
+bool crisp_ratios_made = false;
 
 // Runs `at` over [first, end) in wide lanes, or one byte at a time where a
 // row is too short for them. The last wide step may end at `end` and so
@@ -264,17 +263,21 @@ FAST_LANES_INLINE int squaredDeviationSumOf(int mean, int sum, int squares) {
     return squares - mean * (2 * sum - WINDOW_SIZE * mean);
 }
 
-// A weight of exactly 0 would only be made again each time it is asked for.
-const CrispWeights& crispWeightsOf(int squared_deviation_sum) {
-    CrispWeights& weights = crisp_weights_by_squares[squared_deviation_sum];
-    if (weights.median_weight == 0.0) {
-        const double window_sigma = std::sqrt(double(squared_deviation_sum) / 25.0);
-        weights.ratio = window_sigma / 128.0;
-        double b = weights.ratio * 3.0;
-        b = 1.0 - b;
-        weights.median_weight = b;
+// sqrt(sum / 25) / 128, the window's sigma over 128, by the plain filter's
+// own operations: the lanes round each one as the one-lane instruction does.
+void makeCrispRatios() {
+    if (crisp_ratios_made) return;
+    int squares = 0;
+#if defined(FAST_LANES_SSE2)
+    for (; squares + 1 <= MAX_SQUARED_DEVIATION_SUM; squares += 2) {
+        const __m128d sums = _mm_cvtepi32_pd(_mm_setr_epi32(squares, squares + 1, 0, 0));
+        const __m128d sigma = _mm_sqrt_pd(_mm_div_pd(sums, _mm_set1_pd(25.0)));
+        _mm_store_pd(crisp_ratio_by_squares + squares, _mm_div_pd(sigma, _mm_set1_pd(128.0)));
     }
-    return weights;
+#endif
+    for (; squares <= MAX_SQUARED_DEVIATION_SUM; ++squares)
+        crisp_ratio_by_squares[squares] = std::sqrt(double(squares) / 25.0) / 128.0;
+    crisp_ratios_made = true;
 }
 
 // Any spread above the flat limit: the blend then takes the median given.
@@ -394,7 +397,7 @@ struct CrispBlend {
         const int mean = sum / WINDOW_SIZE;
         const int distance = mean < v.centre ? v.centre - mean : mean - v.centre;
         const bool passes = unsigned(distance - nearest) <= unsigned(farthest - nearest);
-        const double ratio = crispWeightsOf(squaredDeviationSumOf(mean, sum, v.squares())).ratio;
+        const double ratio = crisp_ratio_by_squares[squaredDeviationSumOf(mean, sum, v.squares())];
         return choose(passes, crispBlendInWalk(v.median(), v.centre, ratio), v.centre);
     }
 };
@@ -527,24 +530,40 @@ FAST_LANES_INLINE void storePixel(std::uint8_t* row, int k, __m128i result, Pixe
 struct OriginalBlendLanes {
     __m128i first_unflat;  // 32-bit lanes
 
-    FAST_LANES_INLINE __m128i operator()(const RowBuffers& b, int k, const PixelWindow& w) const {
-        // In a flat window the value is blended with itself. Most windows
-        // are known not to be flat before the walk: a predicted branch then
-        // leaves the test off the chains.
+    // What the window's value is blended with: itself where the window is
+    // flat. Most windows are known not to be flat before the walk: a
+    // predicted branch then leaves the test off the chains.
+    FAST_LANES_INLINE __m128i blendedWith(const RowBuffers& b, int k, const PixelWindow& w) const {
         std::uint32_t unflat;
         std::memcpy(&unflat, b.surely_unflat + k, sizeof unflat);
-        __m128i blended_with = w.median;
-        if ((unflat & 0xFFFFFF) != 0x010101) {
-            const __m128i flat = _mm_cmpgt_epi32(first_unflat, w.deviationSum(w.mean()));
-            const __m128i flat16 = _mm_packs_epi32(flat, flat);
-            blended_with = _mm_or_si128(_mm_and_si128(flat16, w.centre), _mm_andnot_si128(flat16, w.median));
+        if ((unflat & 0xFFFFFF) == 0x010101) return w.median;
+        const __m128i flat = _mm_cmpgt_epi32(first_unflat, w.deviationSum(w.mean()));
+        const __m128i flat16 = _mm_packs_epi32(flat, flat);
+        return _mm_or_si128(_mm_and_si128(flat16, w.centre), _mm_andnot_si128(flat16, w.median));
+    }
+
+    // Each stage for every row before the next, so that the rows' chains
+    // stand side by side in the instruction stream.
+    template <int ROWS>
+    FAST_LANES_INLINE void walkStep(RowBuffers* top_buffers, int k, const PixelWindow (&w)[ROWS],
+                                    __m128i (&out)[ROWS]) const {
+        int index[ROWS][CHANNELS_PER_PIXEL];
+#pragma GCC unroll 6
+        for (int a = 0; a < ROWS; ++a) {
+            // blend_table[blended_with][centre]
+            const __m128i blended_with = blendedWith(top_buffers[a], k - a * fast_rows::BAND_LAG_BYTES, w[a]);
+            const __m128i at = _mm_or_si128(_mm_slli_epi16(blended_with, 8), w[a].centre);
+            index[a][0] = _mm_extract_epi16(at, 0);
+            index[a][1] = _mm_extract_epi16(at, 1);
+            index[a][2] = _mm_extract_epi16(at, 2);
         }
-        // blend_table[blended_with][centre]
-        const __m128i index = _mm_or_si128(_mm_slli_epi16(blended_with, 8), w.centre);
         const std::uint8_t* entries = &blend_table[0][0];
-        const __m128i first = _mm_cvtsi32_si128(entries[_mm_extract_epi16(index, 0)]);
-        const __m128i second = _mm_insert_epi16(first, entries[_mm_extract_epi16(index, 1)], 1);
-        return _mm_insert_epi16(second, entries[_mm_extract_epi16(index, 2)], 2);
+#pragma GCC unroll 6
+        for (int a = 0; a < ROWS; ++a) {
+            const __m128i first = _mm_cvtsi32_si128(entries[index[a][0]]);
+            const __m128i second = _mm_insert_epi16(first, entries[index[a][1]], 1);
+            out[a] = _mm_insert_epi16(second, entries[index[a][2]], 2);
+        }
     }
 };
 
@@ -568,6 +587,15 @@ struct MedianReplacementLanes {
         const __m128i replaces16 = _mm_packs_epi32(replaces, replaces);
         return _mm_or_si128(_mm_and_si128(replaces16, median), _mm_andnot_si128(replaces16, w.centre));
     }
+
+    // Row by row: a visit is short, and where a median is asked for the
+    // ranks may have to be found first.
+    template <int ROWS>
+    FAST_LANES_INLINE void walkStep(RowBuffers* top_buffers, int k, const PixelWindow (&w)[ROWS],
+                                    __m128i (&out)[ROWS]) const {
+#pragma GCC unroll 6
+        for (int a = 0; a < ROWS; ++a) out[a] = (*this)(top_buffers[a], k - a * fast_rows::BAND_LAG_BYTES, w[a]);
+    }
 };
 
 // first_replacing is 0 at the least, so one below it fits.
@@ -578,67 +606,59 @@ MedianReplacementLanes lanesFor(const MedianReplacement& replacement) {
 // ---- mode 3 in lanes: crispBlendValue's double operations two lanes at a
 // time, each lane rounding as the one-lane instruction does.
 
-// By byte offset into the table, which the lanes work out for all three.
-FAST_LANES_INLINE __m128d weightPair(unsigned offset) {
-    return _mm_load_pd(reinterpret_cast<const double*>(reinterpret_cast<const char*>(crisp_weights_by_squares) + offset));
-}
-static_assert(sizeof(CrispWeights) == 16, "the offsets count in steps of 16 bytes");
-
-// Makes the weights of the three sums the first time they are asked for.
-__attribute__((noinline)) void makeCrispWeights(unsigned offset0, unsigned offset1, unsigned offset2) {
-    crispWeightsOf(int(offset0 / sizeof(CrispWeights)));
-    crispWeightsOf(int(offset1 / sizeof(CrispWeights)));
-    crispWeightsOf(int(offset2 / sizeof(CrispWeights)));
-}
-
 struct CrispBlendLanes {
     __m128i nearest;  // 16-bit lanes
     __m128i farthest;
 
-    FAST_LANES_INLINE __m128i operator()(const RowBuffers&, int, const PixelWindow& w) const {
+    // Each stage for every row before the next: a visit's chain is long
+    // (sums, a table, doubles), and only side by side do the rows' chains
+    // overlap.
+    template <int ROWS>
+    FAST_LANES_INLINE void walkStep(RowBuffers*, int, const PixelWindow (&w)[ROWS], __m128i (&out)[ROWS]) const {
         const __m128i zero = _mm_setzero_si128();
-        const __m128i mean = w.mean();
-        const __m128i distance = _mm_or_si128(_mm_subs_epu16(mean, w.centre), _mm_subs_epu16(w.centre, mean));
-        const __m128i fails = _mm_or_si128(_mm_cmpgt_epi16(nearest, distance), _mm_cmpgt_epi16(distance, farthest));
-
-        const __m128i offsets = _mm_slli_epi32(w.deviationSum(mean), 4);
-        const unsigned offset0 = unsigned(_mm_cvtsi128_si32(offsets));
-        const unsigned offset1 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, 1)));
-        const unsigned offset2 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(offsets, 2)));
-        __m128d w0 = weightPair(offset0);
-        __m128d w1 = weightPair(offset1);
-        __m128d w2 = weightPair(offset2);
-        __m128d weight_low = _mm_unpackhi_pd(w0, w1);
-        __m128d weight_high = _mm_unpackhi_pd(w2, w2);
-        const __m128d unmade = _mm_or_pd(_mm_cmpeq_pd(weight_low, _mm_setzero_pd()),
-                                         _mm_cmpeq_pd(weight_high, _mm_setzero_pd()));
-        if (__builtin_expect(_mm_movemask_pd(unmade) != 0, 0)) {
-            makeCrispWeights(offset0, offset1, offset2);
-            w0 = weightPair(offset0);
-            w1 = weightPair(offset1);
-            w2 = weightPair(offset2);
-            weight_low = _mm_unpackhi_pd(w0, w1);
-            weight_high = _mm_unpackhi_pd(w2, w2);
+        __m128i fails[ROWS];
+        int squares[ROWS][CHANNELS_PER_PIXEL];
+#pragma GCC unroll 6
+        for (int a = 0; a < ROWS; ++a) {
+            const __m128i mean = w[a].mean();
+            const __m128i distance =
+                _mm_or_si128(_mm_subs_epu16(mean, w[a].centre), _mm_subs_epu16(w[a].centre, mean));
+            fails[a] = _mm_or_si128(_mm_cmpgt_epi16(nearest, distance), _mm_cmpgt_epi16(distance, farthest));
+            const __m128i sums = w[a].deviationSum(mean);
+            squares[a][0] = _mm_cvtsi128_si32(sums);
+            squares[a][1] = _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 1));
+            squares[a][2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 2));
         }
-        const __m128d ratio_low = _mm_unpacklo_pd(w0, w1);
-        const __m128d ratio_high = _mm_unpacklo_pd(w2, w2);
-
-        const __m128i centre32 = _mm_unpacklo_epi16(w.centre, zero);
-        const __m128i median32 = _mm_unpacklo_epi16(w.median, zero);
+        __m128d ratio_low[ROWS];
+        __m128d ratio_high[ROWS];
+#pragma GCC unroll 6
+        for (int a = 0; a < ROWS; ++a) {
+            ratio_low[a] = _mm_loadh_pd(_mm_load_sd(crisp_ratio_by_squares + squares[a][0]),
+                                        crisp_ratio_by_squares + squares[a][1]);
+            ratio_high[a] = _mm_load_sd(crisp_ratio_by_squares + squares[a][2]);
+        }
+        const __m128d one = _mm_set1_pd(1.0);
         const __m128d three = _mm_set1_pd(3.0);
-        // a = centre * ratio * 3, b = (1 - ratio * 3) * median, value = a + b.
-        const __m128d value_low =
-            _mm_add_pd(_mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(centre32), ratio_low), three),
-                       _mm_mul_pd(weight_low, _mm_cvtepi32_pd(median32)));
-        const __m128d value_high = _mm_add_pd(
-            _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(centre32, centre32)), ratio_high), three),
-            _mm_mul_pd(weight_high, _mm_cvtepi32_pd(_mm_unpackhi_epi64(median32, median32))));
-        // Truncated, then held within 0..255 (|value| < 1000 passes the
-        // 16-bit narrowing unchanged).
-        const __m128i whole = _mm_unpacklo_epi64(_mm_cvttpd_epi32(value_low), _mm_cvttpd_epi32(value_high));
-        const __m128i held =
-            _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(whole, whole), zero), _mm_set1_epi16(255));
-        return _mm_or_si128(_mm_and_si128(fails, w.centre), _mm_andnot_si128(fails, held));
+#pragma GCC unroll 6
+        for (int a = 0; a < ROWS; ++a) {
+            // a = centre * ratio * 3, b = (1 - ratio * 3) * median, value = a + b.
+            const __m128i centre32 = _mm_unpacklo_epi16(w[a].centre, zero);
+            const __m128i median32 = _mm_unpacklo_epi16(w[a].median, zero);
+            auto value = [&](__m128i centre, __m128i median, __m128d ratio) {
+                const __m128d from_centre = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(centre), ratio), three);
+                const __m128d weight = _mm_sub_pd(one, _mm_mul_pd(ratio, three));
+                return _mm_add_pd(from_centre, _mm_mul_pd(weight, _mm_cvtepi32_pd(median)));
+            };
+            const __m128d value_low = value(centre32, median32, ratio_low[a]);
+            const __m128d value_high = value(_mm_unpackhi_epi64(centre32, centre32),
+                                             _mm_unpackhi_epi64(median32, median32), ratio_high[a]);
+            // Truncated, then held within 0..255 (|value| < 1000 passes the
+            // 16-bit narrowing unchanged).
+            const __m128i whole = _mm_unpacklo_epi64(_mm_cvttpd_epi32(value_low), _mm_cvttpd_epi32(value_high));
+            const __m128i held =
+                _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(whole, whole), zero), _mm_set1_epi16(255));
+            out[a] = _mm_or_si128(_mm_and_si128(fails[a], w[a].centre), _mm_andnot_si128(fails[a], held));
+        }
     }
 };
 
@@ -668,15 +688,18 @@ FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::
     PixelChains chains[ROWS];
     for (int a = 0; a < ROWS; ++a) chains[a] = pixelChainsBefore(segments[a].row, segments[a].first);
     for (int k = top_first; k < top_first + count; k += CHANNELS_PER_PIXEL) {
-        // Written out row by row: left as a loop, the rows' chains went
-        // through memory, a store and a load on every visit's chain.
+        // The loops over the rows are written out (left as loops, the
+        // rows' chains went through memory on every visit).
+        PixelWindow windows[ROWS];
 #pragma GCC unroll 6
-        for (int a = 0; a < ROWS; ++a) {
-            RowBuffers& b = top_buffers[a];
-            std::uint8_t* row = top_row + a * ROW_STRIDE;
-            const int lagging = k - a * fast_rows::BAND_LAG_BYTES;
-            storePixel(row, lagging, lanes(b, lagging, pixelWindowOf(b, row, lagging, chains[a])), chains[a]);
-        }
+        for (int a = 0; a < ROWS; ++a)
+            windows[a] = pixelWindowOf(top_buffers[a], top_row + a * ROW_STRIDE, k - a * fast_rows::BAND_LAG_BYTES,
+                                       chains[a]);
+        __m128i results[ROWS];
+        lanes.template walkStep<ROWS>(top_buffers, k, windows, results);
+#pragma GCC unroll 6
+        for (int a = 0; a < ROWS; ++a)
+            storePixel(top_row + a * ROW_STRIDE, k - a * fast_rows::BAND_LAG_BYTES, results[a], chains[a]);
     }
 }
 
@@ -807,6 +830,7 @@ void neighbourhoodPassFast(std::uint8_t* image, PictureSize size, const FilterSe
         makeBlendTable();
         runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
     } else if (settings.filter_mode == FILTER_MODE_CRISP_SMOOTH_BLEND) {
+        makeCrispRatios();
         runPass(image, size, crispBlendFor(settings), console);
     }
 }
