@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "../front/messages.h"
 #include "fast_lanes.h"
@@ -464,31 +465,6 @@ constexpr bool meanByMultiplyHolds() {
 }
 static_assert(meanByMultiplyHolds(), "the mean by multiplication must be the truncated mean");
 
-// What a pixel's three visits know once the two values left of each are in;
-// what a mode does not ask for is never worked out.
-struct PixelWindow {
-    __m128i centre;        // 16-bit lanes
-    __m128i median;        // 16-bit lanes, as medianWith
-    __m128i sum;           // 16-bit lanes
-    __m128i two_values;    // 16-bit lanes: far and near of each channel in turn
-    __m128i far;           // 16-bit lanes: the two values themselves
-    __m128i near;
-    __m128i rest_squares;  // 32-bit lanes
-
-    FAST_LANES_INLINE __m128i mean() const {
-        return _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(MEAN_MULTIPLIER)), 1);
-    }
-    // squares - mean * (2 * sum - 25 * mean), as squaredDeviationSumOf;
-    // every factor fits 16 bits.
-    FAST_LANES_INLINE __m128i deviationSum(__m128i mean) const {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i squares = _mm_add_epi32(rest_squares, _mm_madd_epi16(two_values, two_values));
-        const __m128i spread = _mm_sub_epi16(_mm_add_epi16(sum, sum), _mm_mullo_epi16(mean, _mm_set1_epi16(25)));
-        return _mm_sub_epi32(squares,
-                             _mm_madd_epi16(_mm_unpacklo_epi16(mean, zero), _mm_unpacklo_epi16(spread, zero)));
-    }
-};
-
 // As medianWith, in 16-bit lanes.
 FAST_LANES_INLINE __m128i medianInLanes(__m128i far, __m128i near, __m128i low, __m128i mid, __m128i high) {
     const __m128i lowest = _mm_max_epi16(low, _mm_min_epi16(far, mid));
@@ -496,23 +472,43 @@ FAST_LANES_INLINE __m128i medianInLanes(__m128i far, __m128i near, __m128i low, 
     return _mm_max_epi16(lowest, _mm_min_epi16(near, highest));
 }
 
-FAST_LANES_INLINE PixelWindow pixelWindowOf(const RowBuffers& b, const std::uint8_t* row, int k,
-                                            const PixelChains& c) {
-    PixelWindow w;
-    w.centre = fourBytesWide(row + k);
-    const __m128i low = fourBytesWide(b.rank_low + k);
-    const __m128i mid = fourBytesWide(b.rank_mid + k);
-    const __m128i high = fourBytesWide(b.rank_high + k);
-    const __m128i rest_sum = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.rest_sum + k));
-    w.rest_squares = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_squares + k));
+// A pixel's three visits once the two values left of each are in. Each
+// figure is worked out where a mode asks for it, so that a walk that runs
+// its rows stage by stage holds only what the next stage needs.
+struct PixelWindow {
+    const RowBuffers& b;
+    const std::uint8_t* row;
+    int k;
+    const PixelChains& c;
 
-    w.median = medianInLanes(c.far, c.near, low, mid, high);
-    w.sum = _mm_add_epi16(_mm_add_epi16(rest_sum, c.far), c.near);
-    w.two_values = _mm_unpacklo_epi16(c.far, c.near);
-    w.far = c.far;
-    w.near = c.near;
-    return w;
-}
+    FAST_LANES_INLINE __m128i centre() const { return fourBytesWide(row + k); }
+    FAST_LANES_INLINE __m128i median() const {
+        return medianInLanes(c.far, c.near, fourBytesWide(b.rank_low + k), fourBytesWide(b.rank_mid + k),
+                             fourBytesWide(b.rank_high + k));
+    }
+    FAST_LANES_INLINE __m128i sum() const {
+        const __m128i rest_sum = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.rest_sum + k));
+        return _mm_add_epi16(_mm_add_epi16(rest_sum, c.far), c.near);
+    }
+    FAST_LANES_INLINE __m128i mean(__m128i sum) const {
+        return _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(MEAN_MULTIPLIER)), 1);
+    }
+    // squares - mean * (2 * sum - 25 * mean), as squaredDeviationSumOf;
+    // every factor fits 16 bits. In 32-bit lanes.
+    FAST_LANES_INLINE __m128i deviationSum(__m128i sum, __m128i mean) const {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i rest_squares = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_squares + k));
+        const __m128i two_values = _mm_unpacklo_epi16(c.far, c.near);
+        const __m128i squares = _mm_add_epi32(rest_squares, _mm_madd_epi16(two_values, two_values));
+        const __m128i spread = _mm_sub_epi16(_mm_add_epi16(sum, sum), _mm_mullo_epi16(mean, _mm_set1_epi16(25)));
+        return _mm_sub_epi32(squares,
+                             _mm_madd_epi16(_mm_unpacklo_epi16(mean, zero), _mm_unpacklo_epi16(spread, zero)));
+    }
+    FAST_LANES_INLINE __m128i deviationSum() const {
+        const __m128i s = sum();
+        return deviationSum(s, mean(s));
+    }
+};
 
 // Writes the pixel's three new values and moves its chains on.
 FAST_LANES_INLINE void storePixel(std::uint8_t* row, int k, __m128i result, PixelChains& c) {
@@ -533,26 +529,26 @@ struct OriginalBlendLanes {
     // What the window's value is blended with: itself where the window is
     // flat. Most windows are known not to be flat before the walk: a
     // predicted branch then leaves the test off the chains.
-    FAST_LANES_INLINE __m128i blendedWith(const RowBuffers& b, int k, const PixelWindow& w) const {
+    FAST_LANES_INLINE __m128i blendedWith(const PixelWindow& w, __m128i centre) const {
         std::uint32_t unflat;
-        std::memcpy(&unflat, b.surely_unflat + k, sizeof unflat);
-        if ((unflat & 0xFFFFFF) == 0x010101) return w.median;
-        const __m128i flat = _mm_cmpgt_epi32(first_unflat, w.deviationSum(w.mean()));
+        std::memcpy(&unflat, w.b.surely_unflat + w.k, sizeof unflat);
+        const __m128i median = w.median();
+        if ((unflat & 0xFFFFFF) == 0x010101) return median;
+        const __m128i flat = _mm_cmpgt_epi32(first_unflat, w.deviationSum());
         const __m128i flat16 = _mm_packs_epi32(flat, flat);
-        return _mm_or_si128(_mm_and_si128(flat16, w.centre), _mm_andnot_si128(flat16, w.median));
+        return _mm_or_si128(_mm_and_si128(flat16, centre), _mm_andnot_si128(flat16, median));
     }
 
     // Each stage for every row before the next, so that the rows' chains
     // stand side by side in the instruction stream.
     template <int ROWS>
-    FAST_LANES_INLINE void walkStep(RowBuffers* top_buffers, int k, const PixelWindow (&w)[ROWS],
-                                    __m128i (&out)[ROWS]) const {
+    FAST_LANES_INLINE void walkStep(const PixelWindow* w, __m128i* out) const {
         int index[ROWS][CHANNELS_PER_PIXEL];
 #pragma GCC unroll 6
         for (int a = 0; a < ROWS; ++a) {
             // blend_table[blended_with][centre]
-            const __m128i blended_with = blendedWith(top_buffers[a], k - a * fast_rows::BAND_LAG_BYTES, w[a]);
-            const __m128i at = _mm_or_si128(_mm_slli_epi16(blended_with, 8), w[a].centre);
+            const __m128i centre = w[a].centre();
+            const __m128i at = _mm_or_si128(_mm_slli_epi16(blendedWith(w[a], centre), 8), centre);
             index[a][0] = _mm_extract_epi16(at, 0);
             index[a][1] = _mm_extract_epi16(at, 1);
             index[a][2] = _mm_extract_epi16(at, 2);
@@ -575,26 +571,23 @@ OriginalBlendLanes lanesFor(const OriginalBlend& blend) { return {_mm_set1_epi32
 struct MedianReplacementLanes {
     __m128i last_keeping;  // 32-bit lanes: the largest sum that keeps the value
 
-    FAST_LANES_INLINE __m128i operator()(RowBuffers& b, int k, const PixelWindow& w) const {
-        const __m128i replaces = _mm_cmpgt_epi32(w.deviationSum(w.mean()), last_keeping);
-        if (__builtin_expect((_mm_movemask_ps(_mm_castsi128_ps(replaces)) & 7) == 0, 1)) return w.centre;
+    FAST_LANES_INLINE __m128i operator()(const PixelWindow& w) const {
+        const __m128i replaces = _mm_cmpgt_epi32(w.deviationSum(), last_keeping);
+        const __m128i centre = w.centre();
+        if (__builtin_expect((_mm_movemask_ps(_mm_castsi128_ps(replaces)) & 7) == 0, 1)) return centre;
+        RowBuffers& b = const_cast<RowBuffers&>(w.b);
         for (int channel = 0; channel < CHANNELS_PER_PIXEL; ++channel)
-            if (b.ranked[k + channel] == 0) rankAround(b, k + channel);
-        const __m128i low = fourBytesWide(b.rank_low + k);
-        const __m128i mid = fourBytesWide(b.rank_mid + k);
-        const __m128i high = fourBytesWide(b.rank_high + k);
-        const __m128i median = medianInLanes(w.far, w.near, low, mid, high);
+            if (b.ranked[w.k + channel] == 0) rankAround(b, w.k + channel);
         const __m128i replaces16 = _mm_packs_epi32(replaces, replaces);
-        return _mm_or_si128(_mm_and_si128(replaces16, median), _mm_andnot_si128(replaces16, w.centre));
+        return _mm_or_si128(_mm_and_si128(replaces16, w.median()), _mm_andnot_si128(replaces16, centre));
     }
 
     // Row by row: a visit is short, and where a median is asked for the
     // ranks may have to be found first.
     template <int ROWS>
-    FAST_LANES_INLINE void walkStep(RowBuffers* top_buffers, int k, const PixelWindow (&w)[ROWS],
-                                    __m128i (&out)[ROWS]) const {
+    FAST_LANES_INLINE void walkStep(const PixelWindow* w, __m128i* out) const {
 #pragma GCC unroll 6
-        for (int a = 0; a < ROWS; ++a) out[a] = (*this)(top_buffers[a], k - a * fast_rows::BAND_LAG_BYTES, w[a]);
+        for (int a = 0; a < ROWS; ++a) out[a] = (*this)(w[a]);
     }
 };
 
@@ -610,45 +603,42 @@ struct CrispBlendLanes {
     __m128i nearest;  // 16-bit lanes
     __m128i farthest;
 
-    // Each stage for every row before the next: a visit's chain is long
-    // (sums, a table, doubles), and only side by side do the rows' chains
-    // overlap.
+    // Two stages, each for every row before the next: a visit's chain is
+    // long (sums, a table, doubles), and only side by side do the rows'
+    // chains overlap.
     template <int ROWS>
-    FAST_LANES_INLINE void walkStep(RowBuffers*, int, const PixelWindow (&w)[ROWS], __m128i (&out)[ROWS]) const {
-        const __m128i zero = _mm_setzero_si128();
+    FAST_LANES_INLINE void walkStep(const PixelWindow* w, __m128i* out) const {
         __m128i fails[ROWS];
-        int squares[ROWS][CHANNELS_PER_PIXEL];
+        __m128d ratio_low[ROWS];   // channels 0 and 1
+        __m128d ratio_high[ROWS];  // channel 2
 #pragma GCC unroll 6
         for (int a = 0; a < ROWS; ++a) {
-            const __m128i mean = w[a].mean();
-            const __m128i distance =
-                _mm_or_si128(_mm_subs_epu16(mean, w[a].centre), _mm_subs_epu16(w[a].centre, mean));
+            const __m128i centre = w[a].centre();
+            const __m128i sum = w[a].sum();
+            const __m128i mean = w[a].mean(sum);
+            const __m128i distance = _mm_or_si128(_mm_subs_epu16(mean, centre), _mm_subs_epu16(centre, mean));
             fails[a] = _mm_or_si128(_mm_cmpgt_epi16(nearest, distance), _mm_cmpgt_epi16(distance, farthest));
-            const __m128i sums = w[a].deviationSum(mean);
-            squares[a][0] = _mm_cvtsi128_si32(sums);
-            squares[a][1] = _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 1));
-            squares[a][2] = _mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 2));
+            const __m128i sums = w[a].deviationSum(sum, mean);
+            const unsigned sum0 = unsigned(_mm_cvtsi128_si32(sums));
+            const unsigned sum1 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 1)));
+            const unsigned sum2 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 2)));
+            ratio_low[a] = _mm_loadh_pd(_mm_load_sd(crisp_ratio_by_squares + sum0), crisp_ratio_by_squares + sum1);
+            ratio_high[a] = _mm_load_sd(crisp_ratio_by_squares + sum2);
         }
-        __m128d ratio_low[ROWS];
-        __m128d ratio_high[ROWS];
-#pragma GCC unroll 6
-        for (int a = 0; a < ROWS; ++a) {
-            ratio_low[a] = _mm_loadh_pd(_mm_load_sd(crisp_ratio_by_squares + squares[a][0]),
-                                        crisp_ratio_by_squares + squares[a][1]);
-            ratio_high[a] = _mm_load_sd(crisp_ratio_by_squares + squares[a][2]);
-        }
+        const __m128i zero = _mm_setzero_si128();
         const __m128d one = _mm_set1_pd(1.0);
         const __m128d three = _mm_set1_pd(3.0);
+        // centre * ratio * 3 + (1 - ratio * 3) * median
+        auto value = [&](__m128i centre, __m128i median, __m128d ratio) {
+            const __m128d from_centre = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(centre), ratio), three);
+            const __m128d weight = _mm_sub_pd(one, _mm_mul_pd(ratio, three));
+            return _mm_add_pd(from_centre, _mm_mul_pd(weight, _mm_cvtepi32_pd(median)));
+        };
 #pragma GCC unroll 6
         for (int a = 0; a < ROWS; ++a) {
-            // a = centre * ratio * 3, b = (1 - ratio * 3) * median, value = a + b.
-            const __m128i centre32 = _mm_unpacklo_epi16(w[a].centre, zero);
-            const __m128i median32 = _mm_unpacklo_epi16(w[a].median, zero);
-            auto value = [&](__m128i centre, __m128i median, __m128d ratio) {
-                const __m128d from_centre = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(centre), ratio), three);
-                const __m128d weight = _mm_sub_pd(one, _mm_mul_pd(ratio, three));
-                return _mm_add_pd(from_centre, _mm_mul_pd(weight, _mm_cvtepi32_pd(median)));
-            };
+            const __m128i centre = w[a].centre();
+            const __m128i centre32 = _mm_unpacklo_epi16(centre, zero);
+            const __m128i median32 = _mm_unpacklo_epi16(w[a].median(), zero);
             const __m128d value_low = value(centre32, median32, ratio_low[a]);
             const __m128d value_high = value(_mm_unpackhi_epi64(centre32, centre32),
                                              _mm_unpackhi_epi64(median32, median32), ratio_high[a]);
@@ -657,7 +647,7 @@ struct CrispBlendLanes {
             const __m128i whole = _mm_unpacklo_epi64(_mm_cvttpd_epi32(value_low), _mm_cvttpd_epi32(value_high));
             const __m128i held =
                 _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(whole, whole), zero), _mm_set1_epi16(255));
-            out[a] = _mm_or_si128(_mm_and_si128(fails[a], w[a].centre), _mm_andnot_si128(fails[a], held));
+            out[a] = _mm_or_si128(_mm_and_si128(fails[a], centre), _mm_andnot_si128(fails[a], held));
         }
     }
 };
@@ -677,6 +667,16 @@ bool segmentsInStep(const fast_rows::Segment* segments, int count) {
     return true;
 }
 
+// The visits at k of a band's rows, each a lag behind the one above.
+template <std::size_t... ROW>
+FAST_LANES_INLINE std::array<PixelWindow, sizeof...(ROW)> windowsInBand(RowBuffers* top_buffers,
+                                                                      const std::uint8_t* top_row, int k,
+                                                                      const PixelChains* chains,
+                                                                      std::index_sequence<ROW...>) {
+    return {PixelWindow{top_buffers[ROW], top_row + int(ROW) * ROW_STRIDE, k - int(ROW) * fast_rows::BAND_LAG_BYTES,
+                        chains[ROW]}...};
+}
+
 // Segments in step: every row's buffers, bytes and visit then lie a fixed
 // distance from the top row's, so all rows are addressed from one place.
 template <int ROWS, class Lanes>
@@ -690,13 +690,9 @@ FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::
     for (int k = top_first; k < top_first + count; k += CHANNELS_PER_PIXEL) {
         // The loops over the rows are written out (left as loops, the
         // rows' chains went through memory on every visit).
-        PixelWindow windows[ROWS];
-#pragma GCC unroll 6
-        for (int a = 0; a < ROWS; ++a)
-            windows[a] = pixelWindowOf(top_buffers[a], top_row + a * ROW_STRIDE, k - a * fast_rows::BAND_LAG_BYTES,
-                                       chains[a]);
+        const auto windows = windowsInBand(top_buffers, top_row, k, chains, std::make_index_sequence<ROWS>{});
         __m128i results[ROWS];
-        lanes.template walkStep<ROWS>(top_buffers, k, windows, results);
+        lanes.template walkStep<ROWS>(windows.data(), results);
 #pragma GCC unroll 6
         for (int a = 0; a < ROWS; ++a)
             storePixel(top_row + a * ROW_STRIDE, k - a * fast_rows::BAND_LAG_BYTES, results[a], chains[a]);
