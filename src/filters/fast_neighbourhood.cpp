@@ -599,6 +599,7 @@ MedianReplacementLanes lanesFor(const MedianReplacement& replacement) {
 // ---- mode 3 in lanes: crispBlendValue's double operations two lanes at a
 // time, each lane rounding as the one-lane instruction does.
 
+template <bool NARROW_GATE>
 struct CrispBlendLanes {
     __m128i nearest;  // 16-bit lanes
     __m128i farthest;
@@ -637,6 +638,13 @@ struct CrispBlendLanes {
 #pragma GCC unroll 6
         for (int a = 0; a < ROWS; ++a) {
             const __m128i centre = w[a].centre();
+            // Where a narrow gate fails all three channels, as it mostly
+            // does, the pixel keeps its values. (With a wide one the test
+            // costs more than it saves.)
+            if (NARROW_GATE && (_mm_movemask_epi8(fails[a]) & 0x3F) == 0x3F) {
+                out[a] = centre;
+                continue;
+            }
             const __m128i centre32 = _mm_unpacklo_epi16(centre, zero);
             const __m128i median32 = _mm_unpacklo_epi16(w[a].median(), zero);
             const __m128d value_low = value(centre32, median32, ratio_low[a]);
@@ -652,8 +660,22 @@ struct CrispBlendLanes {
     }
 };
 
-CrispBlendLanes lanesFor(const CrispBlend& blend) {
-    return {_mm_set1_epi16(std::int16_t(blend.nearest)), _mm_set1_epi16(std::int16_t(blend.farthest))};
+// Runs `walk` with the lanes form of the step.
+template <class Walk>
+void inLanesOf(const CrispBlend& blend, Walk walk) {
+    // Passing at most NARROW_GATE_DISTANCES of the 256 distances.
+    constexpr int NARROW_GATE_DISTANCES = 4;
+    const __m128i nearest = _mm_set1_epi16(std::int16_t(blend.nearest));
+    const __m128i farthest = _mm_set1_epi16(std::int16_t(blend.farthest));
+    if (blend.farthest - blend.nearest < NARROW_GATE_DISTANCES)
+        walk(CrispBlendLanes<true>{nearest, farthest});
+    else
+        walk(CrispBlendLanes<false>{nearest, farthest});
+}
+
+template <class Step, class Walk>
+void inLanesOf(const Step& step, Walk walk) {
+    walk(lanesFor(step));
 }
 
 // Whether the segments are a band's rows as filterRowBand lays them out:
@@ -725,7 +747,7 @@ struct NeighbourhoodRows {
 #if defined(FAST_LANES_SSE2)
         if constexpr (Step::IN_PIXEL_LANES) {
             const fast_rows::Segment segment{slot, row, first, end};
-            walkTogetherInLanes<1>(lanesFor(step), &segment, end - first);
+            inLanesOf(step, [&](const auto& lanes) { walkTogetherInLanes<1>(lanes, &segment, end - first); });
             return;
         }
 #endif
@@ -740,7 +762,9 @@ struct NeighbourhoodRows {
             for (int a = 1; a < count; ++a) together = std::min(together, segments[a].end - segments[a].first);
             if (!segmentsInStep(segments, count)) together = 0;
             if (together > 0)
-                walkTogetherCounted<fast_rows::BAND_ROWS>(lanesFor(step), segments, count, together);
+                inLanesOf(step, [&](const auto& lanes) {
+                    walkTogetherCounted<fast_rows::BAND_ROWS>(lanes, segments, count, together);
+                });
             // One segment may be longer: the others' row ended a chunk short.
             for (int a = 0; a < count; ++a)
                 walk(segments[a].slot, segments[a].row, segments[a].first + together, segments[a].end);
