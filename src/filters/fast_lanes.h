@@ -36,6 +36,10 @@ FAST_LANES_INLINE Lane1 loadLanes(const std::uint8_t* source, Lane1) { return La
 FAST_LANES_INLINE void storeLanes(std::uint8_t* target, Lane1 lanes) { *target = lanes.value; }
 FAST_LANES_INLINE Lane1 lower(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? a.value : b.value}; }
 FAST_LANES_INLINE Lane1 upper(Lane1 a, Lane1 b) { return Lane1{a.value < b.value ? b.value : a.value}; }
+// a - b, or 0 where b is the larger.
+FAST_LANES_INLINE Lane1 lessOrZero(Lane1 a, Lane1 b) {
+    return Lane1{std::uint8_t(a.value < b.value ? 0 : a.value - b.value)};
+}
 
 #if defined(FAST_LANES_SSE2)
 struct Lane16 {
@@ -51,6 +55,7 @@ FAST_LANES_INLINE void storeLanes(std::uint8_t* target, Lane16 lanes) {
 }
 FAST_LANES_INLINE Lane16 lower(Lane16 a, Lane16 b) { return Lane16{_mm_min_epu8(a.value, b.value)}; }
 FAST_LANES_INLINE Lane16 upper(Lane16 a, Lane16 b) { return Lane16{_mm_max_epu8(a.value, b.value)}; }
+FAST_LANES_INLINE Lane16 lessOrZero(Lane16 a, Lane16 b) { return Lane16{_mm_subs_epu8(a.value, b.value)}; }
 using WideLanes = Lane16;
 #else
 using WideLanes = Lane1;

@@ -31,7 +31,8 @@ struct RowBuffers {
     std::uint32_t column_squares[ROW_STRIDE];
     std::uint16_t column_sum_with_centre[ROW_STRIDE];
     std::uint32_t column_squares_with_centre[ROW_STRIDE];
-    int columns_end;  // columns made so far: [0, columns_end)
+    int columns_end;  // columns sorted so far: [0, columns_end)
+    int sums_end;     // columns summed so far, as far as asked for
     // For every visit: the 11th, 12th and 13th smallest of the 23 values
     // that do not depend on the row's own results, their sum and their sum
     // of squares.
@@ -155,13 +156,20 @@ void sumColumnAt(RowBuffers& b, const std::uint8_t* centre_row, int p, fast_lane
 }
 #endif
 
-void makeColumns(RowBuffers& b, const std::uint8_t* centre_row, int end) {
+// Sorted, and summed too if `sum_now`: both in one pass where a mode needs
+// both everywhere.
+void makeColumns(RowBuffers& b, const std::uint8_t* centre_row, int end, bool sum_now) {
     const int first = b.columns_end;
     if (end <= first) return;
-    inLanes(0, first, end, [&](auto lanes, int p) {
-        sortColumnAt<decltype(lanes)>(b, centre_row, p);
-        sumColumnAt(b, centre_row, p, lanes);
-    });
+    if (sum_now) {
+        inLanes(0, first, end, [&](auto lanes, int p) {
+            sortColumnAt<decltype(lanes)>(b, centre_row, p);
+            sumColumnAt(b, centre_row, p, lanes);
+        });
+        b.sums_end = end;
+    } else {
+        inLanes(0, first, end, [&](auto lanes, int p) { sortColumnAt<decltype(lanes)>(b, centre_row, p); });
+    }
     b.columns_end = end;
 }
 
@@ -213,18 +221,31 @@ void sumRest(RowBuffers& b, int first, int end) {
     }
 }
 
-// Everything the visits [first, end) need but the two values to their left
-// (the ranks only when asked for, if `rank_now` is false).
+// Everything the visits [first, end) need but the two values to their left:
+// the ranks only when asked for if `rank_now` is false, the sums only when
+// asked for (sumVisits) if `sum_now` is false.
 void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end,
-                   bool rank_now) {
-    if (first == REACH) b.columns_end = 0;
+                   bool rank_now, bool sum_now) {
+    if (first == REACH) b.columns_end = b.sums_end = 0;
     const int columns_needed = end + REACH;
-    makeColumns(b, centre_row, columns_needed < row_bytes ? columns_needed : row_bytes);
+    makeColumns(b, centre_row, columns_needed < row_bytes ? columns_needed : row_bytes, sum_now);
     if (rank_now)
         inLanes(REACH, first, end, [&](auto lanes, int j) { rankRestAt<decltype(lanes)>(b, j); });
     else
         std::fill(b.ranked + first, b.ranked + end, std::uint8_t(0));
     b.prepared_end = end;
+    if (sum_now) sumRest(b, first, end);
+}
+
+// The sums and sums of squares of the visits [first, end). Where earlier
+// visits did not ask for them, the columns' sums are made from the reach
+// left of `first` on: left of `first` only the sums without the row's own
+// value are read, and those take nothing from this row.
+void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end) {
+    const int from = std::max(b.sums_end, first - REACH);
+    const int to = std::min(end + REACH, row_bytes);
+    if (from < to) inLanes(0, from, to, [&](auto lanes, int p) { sumColumnAt(b, centre_row, p, lanes); });
+    b.sums_end = std::max(b.sums_end, to);
     sumRest(b, first, end);
 }
 
@@ -241,6 +262,56 @@ void rankAround(RowBuffers& b, int k) {
     rankRestAt<WideLanes>(b, group);
     std::fill(b.ranked + group, b.ranked + group + WideLanes::COUNT, std::uint8_t(1));
 }
+
+// ---- mode 2's cheap flat test ----------------------------------------------
+
+// The spread (largest less smallest) of each of a visit's five columns, as
+// its sorted columns give it.
+template <class V>
+FAST_LANES_INLINE std::array<V, 5> columnSpreads(const RowBuffers& b, int j) {
+    using fast_lanes::load;
+    using fast_lanes::lessOrZero;
+    return {lessOrZero(load<V>(b.column_four[3] + j - REACH), load<V>(b.column_four[0] + j - REACH)),
+            lessOrZero(load<V>(b.column_four[3] + j - NEAR), load<V>(b.column_four[0] + j - NEAR)),
+            lessOrZero(load<V>(b.column_five[4] + j), load<V>(b.column_five[0] + j)),
+            lessOrZero(load<V>(b.column_five[4] + j + NEAR), load<V>(b.column_five[0] + j + NEAR)),
+            lessOrZero(load<V>(b.column_five[4] + j + REACH), load<V>(b.column_five[0] + j + REACH))};
+}
+
+// surely_unflat[j] = 1 where the columns' squared spreads add up to at
+// least twice_limit, else 0.
+void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane1) {
+    int sum = 0;
+    for (const fast_lanes::Lane1 spread : columnSpreads<fast_lanes::Lane1>(b, j)) sum += spread.value * spread.value;
+    b.surely_unflat[j] = sum >= twice_limit;
+}
+
+#if defined(FAST_LANES_SSE2)
+// Squared spreads (at most 255^2) in 16-bit lanes, added with saturation:
+// a sum held at 65535 still says whether it reaches any limit below that.
+void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane16) {
+    if (twice_limit > 65535) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(b.surely_unflat + j), _mm_setzero_si128());
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const auto spreads = columnSpreads<fast_lanes::Lane16>(b, j);
+    __m128i sum_low = zero;
+    __m128i sum_high = zero;
+    for (const fast_lanes::Lane16 spread : spreads) {
+        const __m128i low = _mm_unpacklo_epi8(spread.value, zero);
+        const __m128i high = _mm_unpackhi_epi8(spread.value, zero);
+        sum_low = _mm_adds_epu16(sum_low, _mm_mullo_epi16(low, low));
+        sum_high = _mm_adds_epu16(sum_high, _mm_mullo_epi16(high, high));
+    }
+    // Nonzero exactly where the sum reaches the limit.
+    const __m128i below = _mm_set1_epi16(std::int16_t(twice_limit - 1));
+    const __m128i short_low = _mm_cmpeq_epi16(_mm_subs_epu16(sum_low, below), zero);
+    const __m128i short_high = _mm_cmpeq_epi16(_mm_subs_epu16(sum_high, below), zero);
+    const __m128i short_bytes = _mm_packs_epi16(short_low, short_high);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.surely_unflat + j), _mm_andnot_si128(short_bytes, _mm_set1_epi8(1)));
+}
+#endif
 
 // ---- the walk along the row ------------------------------------------------
 
@@ -327,8 +398,9 @@ constexpr bool WALK_IN_PIXEL_LANES = false;
 struct MedianReplacement {
     static constexpr bool RANKS_EVERY_VISIT = false;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
+    static constexpr bool SUMS_EVERY_VISIT = true;
     int first_replacing;
-    void prepare(RowBuffers&, int, int) const {}
+    void prepare(RowBuffers&, const std::uint8_t*, int, int, int) const {}
     int operator()(const Visit& v) const {
         if (v.squaredDeviationSum() < first_replacing) return v.centre;
         if (v.buffers.ranked[v.k] == 0) rankAround(v.buffers, v.k);
@@ -339,11 +411,31 @@ struct MedianReplacement {
 struct OriginalBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
+    static constexpr bool SUMS_EVERY_VISIT = false;
     int first_unflat;
+
+    // A window's squares about any centre add up to at least half the sum,
+    // over its columns, of (largest - smallest)^2: each column's largest and
+    // smallest alone add that much. In most pictures with any noise that
+    // already shows nearly every window unflat, and the window sums are
+    // then made only for the stretches where some window is not.
+    void prepare(RowBuffers& b, const std::uint8_t* row, int row_bytes, int first, int end) const {
+        if (markUnflatByColumns(b, first, end)) return;
+        sumVisits(b, row, row_bytes, first, end);
+        markUnflatBySums(b, first, end);
+    }
+
+    // Whether every window of [first, end) is surely not flat.
+    bool markUnflatByColumns(RowBuffers& b, int first, int end) const {
+        const int twice_limit = 2 * first_unflat;
+        inLanes(REACH, first, end, [&](auto lanes, int j) { columnsUnflatAt(b, j, twice_limit, lanes); });
+        return std::memchr(b.surely_unflat + first, 0, std::size_t(end - first)) == nullptr;
+    }
+
     // About any centre, the 23 values' squared deviations add up to at
     // least those about their own mean, which is their sum of squares less
     // sum^2 / 23; the two rewritten values only add to that.
-    void prepare(RowBuffers& b, int first, int end) const {
+    void markUnflatBySums(RowBuffers& b, int first, int end) const {
         const std::int32_t limit = 23 * first_unflat;
         int j = first;
 #if defined(FAST_LANES_SSE2)
@@ -364,13 +456,14 @@ struct OriginalBlend {
             }
             const __m128i words = _mm_packs_epi32(unflat[0], unflat[1]);
             const __m128i bytes = _mm_and_si128(_mm_packs_epi16(words, words), _mm_set1_epi8(1));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(b.surely_unflat + j), bytes);
+            const __m128i known = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.surely_unflat + j));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(b.surely_unflat + j), _mm_or_si128(known, bytes));
         }
 #endif
         for (; j < end; ++j) {
             const std::int32_t sum = b.rest_sum[j];
             const std::int32_t spread = 23 * std::int32_t(b.rest_squares[j]) - sum * sum;
-            b.surely_unflat[j] = spread >= limit;
+            b.surely_unflat[j] |= std::uint8_t(spread >= limit);
         }
     }
     int operator()(const Visit& v) const {
@@ -390,9 +483,10 @@ FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -
 struct CrispBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
+    static constexpr bool SUMS_EVERY_VISIT = true;
     int nearest;
     int farthest;
-    void prepare(RowBuffers&, int, int) const {}
+    void prepare(RowBuffers&, const std::uint8_t*, int, int, int) const {}
     int operator()(const Visit& v) const {
         const int sum = v.sum();
         const int mean = sum / WINDOW_SIZE;
@@ -740,8 +834,9 @@ struct NeighbourhoodRows {
     int row_bytes;
 
     void prepare(int slot, std::uint8_t* row, int first, int end) {
-        prepareVisits(row_buffers[slot], row, row_bytes, first, end, Step::RANKS_EVERY_VISIT);
-        step.prepare(row_buffers[slot], first, end);
+        prepareVisits(row_buffers[slot], row, row_bytes, first, end, Step::RANKS_EVERY_VISIT,
+                      Step::SUMS_EVERY_VISIT);
+        step.prepare(row_buffers[slot], row, row_bytes, first, end);
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {
 #if defined(FAST_LANES_SSE2)
