@@ -370,3 +370,29 @@ TEST(FastFilters, MatchPlainWhereWholeColumnsLieAboveOrBelowTheMiddle) {
             if (!fastMatchesPlain(picture, s, describe(picture, s, "columns apart"))) return;
     }
 }
+
+TEST(FastFilters, MatchPlainWhereQuietPatchesInterruptNoise) {
+    // Mode 2 makes window sums only for stretches of a row where some
+    // window may be flat, catching up on the columns left of them: noise
+    // (which settles every window unflat without sums) broken by quiet
+    // patches of a few pixels, on rows of several stretches, puts those
+    // stretches anywhere along the row and next to each other.
+    std::mt19937 random(20261208);
+    for (int trial = 0; trial < 60; ++trial) {
+        const int width = 100 + int(random() % 200);
+        const int height = 5 + int(random() % 10);
+        std::vector<int> quiet_level(std::size_t(width), -1);
+        for (int patches = 1 + int(random() % 4); patches > 0; --patches) {
+            const int from = int(random() % std::uint32_t(width));
+            const int level = int(random() % 250);
+            for (int x = from; x < std::min(width, from + 2 + int(random() % 12)); ++x) quiet_level[x] = level;
+        }
+        const int quiet_amplitude = 1 + int(random() % 8);
+        const sample::Picture picture = pictureOf(width, height, [&](int, int x, int) {
+            const int level = quiet_level[std::size_t(x)];
+            return level < 0 ? int(random() % 256) : level + int(random() % std::uint32_t(quiet_amplitude));
+        });
+        if (!fastMatchesPlain(picture, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, describe(picture, {}, "quiet patches")))
+            return;
+    }
+}
