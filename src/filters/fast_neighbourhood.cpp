@@ -729,27 +729,43 @@ struct CrispBlendLanes {
             const __m128d weight = _mm_sub_pd(one, _mm_mul_pd(ratio, three));
             return _mm_add_pd(from_centre, _mm_mul_pd(weight, _mm_cvtepi32_pd(median)));
         };
-#pragma GCC unroll 6
-        for (int a = 0; a < ROWS; ++a) {
-            const __m128i centre = w[a].centre();
-            // Where a narrow gate fails all three channels, as it mostly
-            // does, the pixel keeps its values. (With a wide one the test
-            // costs more than it saves.)
-            if (NARROW_GATE && (_mm_movemask_epi8(fails[a]) & 0x3F) == 0x3F) {
-                out[a] = centre;
-                continue;
-            }
-            const __m128i centre32 = _mm_unpacklo_epi16(centre, zero);
-            const __m128i median32 = _mm_unpacklo_epi16(w[a].median(), zero);
-            const __m128d value_low = value(centre32, median32, ratio_low[a]);
-            const __m128d value_high = value(_mm_unpackhi_epi64(centre32, centre32),
-                                             _mm_unpackhi_epi64(median32, median32), ratio_high[a]);
-            // Truncated, then held within 0..255 (|value| < 1000 passes the
-            // 16-bit narrowing unchanged).
-            const __m128i whole = _mm_unpacklo_epi64(_mm_cvttpd_epi32(value_low), _mm_cvttpd_epi32(value_high));
+        // Truncated, then held within 0..255 (|value| < 1000 passes the
+        // 16-bit narrowing unchanged); the centre where the gate fails.
+        auto hold = [&](__m128i whole, __m128i fails, __m128i centre) {
             const __m128i held =
                 _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(whole, whole), zero), _mm_set1_epi16(255));
-            out[a] = _mm_or_si128(_mm_and_si128(fails[a], centre), _mm_andnot_si128(fails[a], held));
+            return _mm_or_si128(_mm_and_si128(fails, centre), _mm_andnot_si128(fails, held));
+        };
+        // Rows two at a time: channels 0 and 1 of each in double lanes of
+        // their own, channel 2 of both together. An odd last row goes with
+        // itself.
+#pragma GCC unroll 3
+        for (int a = 0; a < ROWS; a += 2) {
+            const int b = a + 1 < ROWS ? a + 1 : a;
+            const __m128i centre_a = w[a].centre();
+            const __m128i centre_b = w[b].centre();
+            // Where a narrow gate fails all three channels of both pixels,
+            // as it mostly does, they keep their values. (With a wide one
+            // the test costs more than it saves.)
+            if (NARROW_GATE && (_mm_movemask_epi8(_mm_and_si128(fails[a], fails[b])) & 0x3F) == 0x3F) {
+                out[a] = centre_a;
+                out[b] = centre_b;
+                continue;
+            }
+            const __m128i centre32_a = _mm_unpacklo_epi16(centre_a, zero);
+            const __m128i median32_a = _mm_unpacklo_epi16(w[a].median(), zero);
+            const __m128i centre32_b = _mm_unpacklo_epi16(centre_b, zero);
+            const __m128i median32_b = _mm_unpacklo_epi16(w[b].median(), zero);
+            const __m128d first_two_a = value(centre32_a, median32_a, ratio_low[a]);
+            const __m128d first_two_b = value(centre32_b, median32_b, ratio_low[b]);
+            // [a2, b2, a3, b3]: the conversions take the low two.
+            const __m128d thirds = value(_mm_unpackhi_epi32(centre32_a, centre32_b),
+                                         _mm_unpackhi_epi32(median32_a, median32_b),
+                                         _mm_unpacklo_pd(ratio_high[a], ratio_high[b]));
+            const __m128i thirds_whole = _mm_cvttpd_epi32(thirds);
+            out[a] = hold(_mm_unpacklo_epi64(_mm_cvttpd_epi32(first_two_a), thirds_whole), fails[a], centre_a);
+            out[b] = hold(_mm_unpacklo_epi64(_mm_cvttpd_epi32(first_two_b), _mm_srli_si128(thirds_whole, 4)),
+                          fails[b], centre_b);
         }
     }
 };
