@@ -48,6 +48,8 @@ struct RowBuffers {
     // sixteen visits at a time, within the visits last prepared.
     std::uint8_t ranked[ROW_STRIDE];
     int prepared_end;
+    // Mode 2: whether the last stretch prepared needed the window sums.
+    bool sums_wanted;
 };
 
 RowBuffers row_buffers[fast_rows::BAND_ROWS];
@@ -398,8 +400,8 @@ constexpr bool WALK_IN_PIXEL_LANES = false;
 struct MedianReplacement {
     static constexpr bool RANKS_EVERY_VISIT = false;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
-    static constexpr bool SUMS_EVERY_VISIT = true;
     int first_replacing;
+    bool sumsWithColumns(const RowBuffers&) const { return true; }
     void prepare(RowBuffers&, const std::uint8_t*, int, int, int) const {}
     int operator()(const Visit& v) const {
         if (v.squaredDeviationSum() < first_replacing) return v.centre;
@@ -411,25 +413,38 @@ struct MedianReplacement {
 struct OriginalBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
-    static constexpr bool SUMS_EVERY_VISIT = false;
     int first_unflat;
 
     // A window's squares about any centre add up to at least half the sum,
     // over its columns, of (largest - smallest)^2: each column's largest and
     // smallest alone add that much. In most pictures with any noise that
     // already shows nearly every window unflat, and the window sums are
-    // then made only for the stretches where some window is not.
+    // then made only for the stretches where some window is not. Quiet
+    // stretches come in runs: after one, the sums are made with the columns
+    // in one pass, until they show a stretch all unflat again.
+    bool sumsWithColumns(const RowBuffers& b) const { return b.sums_wanted; }
     void prepare(RowBuffers& b, const std::uint8_t* row, int row_bytes, int first, int end) const {
+        if (b.sums_wanted) {
+            std::fill(b.surely_unflat + first, b.surely_unflat + end, std::uint8_t(0));
+            markUnflatBySums(b, first, end);
+            b.sums_wanted = !allSet(b.surely_unflat + first, end - first);
+            return;
+        }
         if (markUnflatByColumns(b, first, end)) return;
         sumVisits(b, row, row_bytes, first, end);
         markUnflatBySums(b, first, end);
+        b.sums_wanted = true;
+    }
+
+    static bool allSet(const std::uint8_t* flags, int count) {
+        return std::memchr(flags, 0, std::size_t(count)) == nullptr;
     }
 
     // Whether every window of [first, end) is surely not flat.
     bool markUnflatByColumns(RowBuffers& b, int first, int end) const {
         const int twice_limit = 2 * first_unflat;
         inLanes(REACH, first, end, [&](auto lanes, int j) { columnsUnflatAt(b, j, twice_limit, lanes); });
-        return std::memchr(b.surely_unflat + first, 0, std::size_t(end - first)) == nullptr;
+        return allSet(b.surely_unflat + first, end - first);
     }
 
     // About any centre, the 23 values' squared deviations add up to at
@@ -483,9 +498,9 @@ FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -
 struct CrispBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
-    static constexpr bool SUMS_EVERY_VISIT = true;
     int nearest;
     int farthest;
+    bool sumsWithColumns(const RowBuffers&) const { return true; }
     void prepare(RowBuffers&, const std::uint8_t*, int, int, int) const {}
     int operator()(const Visit& v) const {
         const int sum = v.sum();
@@ -851,7 +866,7 @@ struct NeighbourhoodRows {
 
     void prepare(int slot, std::uint8_t* row, int first, int end) {
         prepareVisits(row_buffers[slot], row, row_bytes, first, end, Step::RANKS_EVERY_VISIT,
-                      Step::SUMS_EVERY_VISIT);
+                      step.sumsWithColumns(row_buffers[slot]));
         step.prepare(row_buffers[slot], row, row_bytes, first, end);
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {
