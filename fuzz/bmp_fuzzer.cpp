@@ -3,8 +3,9 @@
 // on small pictures, compared with the plain forms of the filters.
 //
 // The input is a file, optionally followed by filter settings: the bytes
-// loadBmp leaves unread after an accepted picture choose the filter mode,
-// the coefficient and the two thresholds (missing bytes count as zero).
+// after the last pixel row of an accepted picture (which loadBmp keeps)
+// choose the filter mode, the coefficient and the two thresholds (missing
+// bytes count as zero).
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -31,8 +32,8 @@ constexpr int FILTER_LIMIT = 16;
 std::uint8_t image[IMAGE_BYTES];
 std::uint8_t reloaded_image[IMAGE_BYTES];
 std::uint8_t plain_image[IMAGE_BYTES];
-std::uint8_t header[MAX_HEADER_BYTES];
-std::uint8_t reloaded_header[MAX_HEADER_BYTES];
+KeptBytes kept;
+KeptBytes reloaded_kept;
 
 [[noreturn]] void propertyFailed(const char* what) {
     std::fprintf(stderr, "property failed: %s\n", what);
@@ -44,7 +45,8 @@ void require(bool holds, const char* what) {
 }
 
 bool isHeaderStatus(BmpStatus status) {
-    return status != BmpStatus::ok && status != BmpStatus::truncated_pixels && status != BmpStatus::read_error;
+    return status != BmpStatus::ok && status != BmpStatus::truncated_pixels &&
+           status != BmpStatus::trailing_too_large && status != BmpStatus::read_error;
 }
 
 // The pure check on exactly the bytes given, with what it promises.
@@ -81,24 +83,24 @@ void checkReaderAgreesWithParser(const std::uint8_t* data, std::size_t size, Bmp
 
 std::vector<std::uint8_t> saved;
 
-void saveAndCheckLength(const ImageGeometry& geometry) {
+// Every byte that is not a pixel is kept, so writing back what was read
+// gives the file itself.
+void saveAndCheckCopy(const std::uint8_t* data, std::size_t size, const ImageGeometry& geometry) {
     saved.clear();
-    require(saveBmp(vectorSink(&saved), header, geometry, image), "saving to memory succeeds");
-    const PixelLayout layout = pixelLayoutOf(geometry);
-    require(saved.size() == geometry.bfOffBits + layout.row_bytes * std::size_t(layout.height),
-            "saved length is header plus padded rows");
-    require(std::memcmp(saved.data(), header, geometry.bfOffBits) == 0, "the header is written back unchanged");
+    require(saveBmp(vectorSink(&saved), kept, geometry, image), "saving to memory succeeds");
+    require(saved.size() == size && std::memcmp(saved.data(), data, size) == 0,
+            "writing back what was read gives the file byte for byte");
 }
 
 // Reading the saved bytes must give the same header and the same picture.
 void checkReload(const ImageGeometry& geometry) {
     MemoryFile memory{saved.data(), saved.size()};
     ImageGeometry reloaded{};
-    require(loadBmp(memorySource(&memory), reloaded_header, &reloaded, reloaded_image) == BmpStatus::ok,
+    require(loadBmp(memorySource(&memory), &reloaded_kept, &reloaded, reloaded_image) == BmpStatus::ok,
             "the saved file is read back");
     require(memory.position == saved.size(), "the saved file is read to its end");
     require(std::memcmp(&reloaded, &geometry, sizeof geometry) == 0, "same geometry after the round trip");
-    require(std::memcmp(reloaded_header, header, geometry.bfOffBits) == 0, "same header after the round trip");
+    require(std::memcmp(reloaded_kept.header, kept.header, geometry.bfOffBits) == 0, "same header after the round trip");
     const PixelLayout layout = pixelLayoutOf(geometry);
     for (int row = 0; row < layout.height; ++row)
         require(std::memcmp(reloaded_image + pixelIndex(row, 0, 0), image + pixelIndex(row, 0, 0),
@@ -185,15 +187,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     MemoryFile memory{data, size};
     ImageGeometry geometry{};
-    const BmpStatus status = loadBmp(memorySource(&memory), header, &geometry, image);
+    const BmpStatus status = loadBmp(memorySource(&memory), &kept, &geometry, image);
     checkReaderAgreesWithParser(data, size, status);
     if (status != BmpStatus::ok) return 0;
 
-    saveAndCheckLength(geometry);
+    saveAndCheckCopy(data, size, geometry);
     const PixelLayout layout = pixelLayoutOf(geometry);
     if (layout.width > RELOAD_LIMIT || layout.height > RELOAD_LIMIT) return 0;
     checkReload(geometry);
     if (layout.width > FILTER_LIMIT || layout.height > FILTER_LIMIT) return 0;
-    runFilterAndCompareWithPlainForm(layout, settingsFrom(data + memory.position, size - memory.position));
+    runFilterAndCompareWithPlainForm(layout, settingsFrom(kept.trailing, kept.trailing_length));
     return 0;
 }

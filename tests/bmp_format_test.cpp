@@ -12,17 +12,17 @@
 namespace {
 
 std::vector<std::uint8_t> image(IMAGE_BYTES);
-std::uint8_t header[MAX_HEADER_BYTES];
+KeptBytes kept;
 
 BmpStatus load(const std::vector<std::uint8_t>& file, ImageGeometry* geometry) {
     std::fill(image.begin(), image.end(), 0);
     MemoryFile memory{file.data(), file.size()};
-    return loadBmp(memorySource(&memory), header, geometry, image.data());
+    return loadBmp(memorySource(&memory), &kept, geometry, image.data());
 }
 
 std::vector<std::uint8_t> save(const ImageGeometry& geometry) {
     std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(saveBmp(vectorSink(&bytes), header, geometry, image.data()));
+    EXPECT_TRUE(saveBmp(vectorSink(&bytes), kept, geometry, image.data()));
     return bytes;
 }
 
@@ -102,16 +102,28 @@ TEST(BmpWriting, EveryAcceptedLayoutComesBackByteForByte) {
     }
 }
 
-TEST(BmpWriting, PaddingIsWrittenAsZeros) {
+TEST(BmpWriting, PaddingAndBytesAfterTheRowsAreKept) {
     std::vector<std::uint8_t> file = sampleFile(1, 2);  // 3 pixel bytes + 1 pad byte per row
     file[54 + 3] = 0x77;
-    file[54 + 7] = 0x77;
+    file[54 + 7] = 0x78;
+    file.insert(file.end(), {1, 2, 3, 4, 5});
     ImageGeometry geometry{};
     ASSERT_EQ(load(file, &geometry), BmpStatus::ok);
-    const std::vector<std::uint8_t> written = save(geometry);
-    ASSERT_EQ(written.size(), file.size());
-    EXPECT_EQ(written[54 + 3], 0);
-    EXPECT_EQ(written[54 + 7], 0);
+    EXPECT_EQ(kept.trailing_length, 5u);
+    EXPECT_EQ(save(geometry), file);
+}
+
+TEST(BmpReading, BytesAfterTheRowsAreKeptUpToTheirLimit) {
+    std::vector<std::uint8_t> file = sampleFile(3, 3);
+    const std::size_t pixels_end = file.size();
+    file.resize(pixels_end + MAX_TRAILING_BYTES, 0x5A);
+    file.back() = 0x01;
+    ImageGeometry geometry{};
+    ASSERT_EQ(load(file, &geometry), BmpStatus::ok);
+    EXPECT_EQ(kept.trailing_length, MAX_TRAILING_BYTES);
+    EXPECT_EQ(save(geometry), file);
+    file.push_back(0x02);  // one byte more than the store keeps: refused, not cut
+    EXPECT_EQ(load(file, &geometry), BmpStatus::trailing_too_large);
 }
 
 TEST(BmpReading, RefusesWhatItCannotReadFaithfully) {

@@ -58,17 +58,17 @@ std::vector<std::filesystem::path> keptInputs() {
 
 std::vector<std::uint8_t> image(IMAGE_BYTES);
 std::vector<std::uint8_t> reloaded(IMAGE_BYTES);
-std::uint8_t header[MAX_HEADER_BYTES];
-std::uint8_t reloaded_header[MAX_HEADER_BYTES];
+KeptBytes kept;
+KeptBytes reloaded_kept;
 
 void expectSameAfterWriteAndRead(const ImageGeometry& geometry, const std::string& what) {
     std::vector<std::uint8_t> saved;
-    ASSERT_TRUE(saveBmp(vectorSink(&saved), header, geometry, image.data())) << what;
+    ASSERT_TRUE(saveBmp(vectorSink(&saved), kept, geometry, image.data())) << what;
     MemoryFile memory{saved.data(), saved.size()};
     ImageGeometry again{};
-    ASSERT_EQ(loadBmp(memorySource(&memory), reloaded_header, &again, reloaded.data()), BmpStatus::ok) << what;
+    ASSERT_EQ(loadBmp(memorySource(&memory), &reloaded_kept, &again, reloaded.data()), BmpStatus::ok) << what;
     EXPECT_EQ(std::memcmp(&again, &geometry, sizeof geometry), 0) << what;
-    EXPECT_EQ(std::memcmp(reloaded_header, header, geometry.bfOffBits), 0) << what;
+    EXPECT_EQ(std::memcmp(reloaded_kept.header, kept.header, geometry.bfOffBits), 0) << what;
     const PixelLayout layout = pixelLayoutOf(geometry);
     for (int row = 0; row < layout.height; ++row)
         ASSERT_EQ(std::memcmp(&reloaded[pixelIndex(row, 0, 0)], &image[pixelIndex(row, 0, 0)],
@@ -90,7 +90,7 @@ TEST(FuzzRegressions, EveryKeptInputGetsItsStatus) {
         ASSERT_TRUE(sample::readFile(path.string(), bytes)) << name;
         MemoryFile memory{bytes.data(), bytes.size()};
         ImageGeometry geometry{};
-        EXPECT_EQ(loadBmp(memorySource(&memory), header, &geometry, image.data()), expected) << name;
+        EXPECT_EQ(loadBmp(memorySource(&memory), &kept, &geometry, image.data()), expected) << name;
         if (expected == BmpStatus::ok) expectSameAfterWriteAndRead(geometry, name);
     }
 }

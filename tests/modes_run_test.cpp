@@ -16,14 +16,14 @@
 namespace {
 
 std::vector<std::uint8_t> image(IMAGE_BYTES);
-std::uint8_t header[MAX_HEADER_BYTES];
+KeptBytes kept;
 
 // What the plain filter writes for `file` with `settings`.
 std::vector<std::uint8_t> filteredPlainly(const std::vector<std::uint8_t>& file, const FilterSettings& settings) {
     std::fill(image.begin(), image.end(), 0);
     MemoryFile memory{file.data(), file.size()};
     ImageGeometry geometry{};
-    EXPECT_EQ(loadBmp(memorySource(&memory), header, &geometry, image.data()), BmpStatus::ok);
+    EXPECT_EQ(loadBmp(memorySource(&memory), &kept, &geometry, image.data()), BmpStatus::ok);
     const PixelLayout layout = pixelLayoutOf(geometry);
     const PictureSize size{layout.height, layout.width};
     std::FILE* null_console = std::tmpfile();
@@ -33,7 +33,7 @@ std::vector<std::uint8_t> filteredPlainly(const std::vector<std::uint8_t>& file,
         neighbourhoodPassPlain(image.data(), size, settings, null_console);
     std::fclose(null_console);
     std::vector<std::uint8_t> bytes;
-    EXPECT_TRUE(saveBmp(vectorSink(&bytes), header, geometry, image.data()));
+    EXPECT_TRUE(saveBmp(vectorSink(&bytes), kept, geometry, image.data()));
     return bytes;
 }
 

@@ -62,6 +62,7 @@ constexpr ReadRefusal READ_REFUSALS[] = {
     {BmpStatus::negative_width, "readBmp: 画像の幅が負の値です!\n"},
     {BmpStatus::picture_too_large, "readBmp: 画像が大きすぎます(幅・高さとも2000画素まで)!\n"},
     {BmpStatus::truncated_pixels, "readBmp: ファイルが画素データの途中で終わっています!\n"},
+    {BmpStatus::trailing_too_large, "readBmp: 画素データの後ろのデータが大きすぎます(16MBまで)!\n"},
     {BmpStatus::read_error, "readBmp: ファイルを読み込めません!\n"},
 };
 

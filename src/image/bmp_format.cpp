@@ -78,6 +78,26 @@ void packRow(const std::uint8_t* image_row, int width, std::uint8_t* file_row) {
         for (int k = 0; k < 3; ++k) file_row[x * 3 + k] = image_row[x * 3 + (2 - k)];
 }
 
+std::size_t paddingOf(const PixelLayout& layout) { return layout.row_bytes - std::size_t(layout.width) * BYTES_PER_PIXEL; }
+
+// Everything up to the end of the file, refused past MAX_TRAILING_BYTES
+// rather than silently cut: the output must not lose what the input had.
+BmpStatus readTrailingBytes(const ByteSource& source, KeptBytes* kept) {
+    kept->trailing_length = 0;
+    for (;;) {
+        const std::size_t room = MAX_TRAILING_BYTES - kept->trailing_length;
+        if (room == 0) {
+            std::uint8_t probe;
+            if (source.read(source.context, &probe, 1) != 0) return BmpStatus::trailing_too_large;
+            break;
+        }
+        const std::size_t got = source.read(source.context, kept->trailing + kept->trailing_length, room);
+        kept->trailing_length += got;
+        if (got == 0) break;
+    }
+    return source.failed(source.context) ? BmpStatus::read_error : BmpStatus::ok;
+}
+
 // One padded file row; the widest row fits (2000 x 3 rounded up to 4).
 std::uint8_t row_buffer[ROW_STRIDE + 4];
 
@@ -119,15 +139,15 @@ PixelLayout pixelLayoutOf(const ImageGeometry& geometry) {
     return layout;
 }
 
-BmpStatus loadBmp(const ByteSource& source, std::uint8_t* header, ImageGeometry* geometry, std::uint8_t* image) {
+BmpStatus loadBmp(const ByteSource& source, KeptBytes* kept, ImageGeometry* geometry, std::uint8_t* image) {
     std::size_t have = 0;
     std::size_t want = FILE_HEADER_BYTES;
     BmpStatus status;
     for (;;) {
-        if (!readExactly(source, header + have, want - have))
+        if (!readExactly(source, kept->header + have, want - have))
             return shortReadStatus(source, BmpStatus::truncated_header);
         have = want;
-        status = parseBmpHeader(header, have, geometry, &want);
+        status = parseBmpHeader(kept->header, have, geometry, &want);
         // parseBmpHeader asks for more only while the header is still plausible,
         // and never for more than MAX_HEADER_BYTES.
         if (status != BmpStatus::truncated_header || want <= have) break;
@@ -135,22 +155,24 @@ BmpStatus loadBmp(const ByteSource& source, std::uint8_t* header, ImageGeometry*
     if (status != BmpStatus::ok) return status;
 
     const PixelLayout layout = pixelLayoutOf(*geometry);
+    const std::size_t padding = paddingOf(layout);
     for (int file_row = 0; file_row < layout.height; ++file_row) {
         if (!readExactly(source, row_buffer, layout.row_bytes))
             return shortReadStatus(source, BmpStatus::truncated_pixels);
         unpackRow(row_buffer, layout.width, image + pixelIndex(workingRowOf(file_row, layout), 0, 0));
+        std::memcpy(kept->row_padding[file_row], row_buffer + layout.row_bytes - padding, padding);
     }
-    return BmpStatus::ok;
+    return readTrailingBytes(source, kept);
 }
 
-bool saveBmp(const ByteSink& sink, const std::uint8_t* header, const ImageGeometry& geometry,
-             const std::uint8_t* image) {
-    if (!sink.write(sink.context, header, geometry.bfOffBits)) return false;
+bool saveBmp(const ByteSink& sink, const KeptBytes& kept, const ImageGeometry& geometry, const std::uint8_t* image) {
+    if (!sink.write(sink.context, kept.header, geometry.bfOffBits)) return false;
     const PixelLayout layout = pixelLayoutOf(geometry);
-    std::memset(row_buffer, 0, sizeof row_buffer);  // the padding bytes stay zero
+    const std::size_t padding = paddingOf(layout);
     for (int file_row = 0; file_row < layout.height; ++file_row) {
         packRow(image + pixelIndex(workingRowOf(file_row, layout), 0, 0), layout.width, row_buffer);
+        std::memcpy(row_buffer + layout.row_bytes - padding, kept.row_padding[file_row], padding);
         if (!sink.write(sink.context, row_buffer, layout.row_bytes)) return false;
     }
-    return true;
+    return kept.trailing_length == 0 || sink.write(sink.context, kept.trailing, kept.trailing_length);
 }

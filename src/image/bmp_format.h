@@ -13,11 +13,14 @@
 //       30     4  biCompression   0 (uncompressed)
 //       34    20  biSizeImage .. biClrImportant, then the rest of a V4/V5 header: copied only
 //  bfOffBits      pixel rows, each width x 3 bytes (blue, green, red) padded
-//                 with zeros to a multiple of 4 bytes
+//                 to a multiple of 4 bytes
+//  after the rows anything, such as a V5 header's colour profile
 //
-// Every field is little-endian. Every byte before bfOffBits is kept and
-// written back unchanged, so the output carries the input's header even
-// where bfSize or biSizeImage disagree with it. The working image holds the
+// Every field is little-endian. Every byte that is not a pixel (all before
+// bfOffBits, the row padding, all after the last row) is kept and written
+// back unchanged, so the output carries the input's header even where
+// bfSize or biSizeImage disagree with it, and a profile the header points
+// at is still there. The working image holds the
 // picture top row first with channels red, green, blue; reading and writing
 // map between the two with the same rule.
 #pragma once
@@ -39,6 +42,7 @@ enum class BmpStatus {
     negative_width,
     picture_too_large,
     truncated_pixels,
+    trailing_too_large,
     read_error,
 };
 
@@ -77,11 +81,12 @@ struct ByteSink {
     bool (*write)(void* context, const std::uint8_t* source, std::size_t count);
 };
 
-// Reads the header into `header` (MAX_HEADER_BYTES long) and `geometry`,
-// then the pixels into `image`. Nothing is written to `image` unless the
-// header is valid; on a short pixel read the image holds what was read.
-BmpStatus loadBmp(const ByteSource& source, std::uint8_t* header, ImageGeometry* geometry, std::uint8_t* image);
+// Reads the whole file: the header into `kept` and `geometry`, the pixels
+// into `image`, the row padding and every byte after the rows into `kept`.
+// Nothing is written to `image` unless the header is valid; on a short
+// pixel read the image holds what was read.
+BmpStatus loadBmp(const ByteSource& source, KeptBytes* kept, ImageGeometry* geometry, std::uint8_t* image);
 
-// Writes the kept header and the picture's pixels with zero padding.
-bool saveBmp(const ByteSink& sink, const std::uint8_t* header, const ImageGeometry& geometry,
-             const std::uint8_t* image);
+// Writes the kept header, the picture's pixels with their kept padding and
+// the kept bytes after them.
+bool saveBmp(const ByteSink& sink, const KeptBytes& kept, const ImageGeometry& geometry, const std::uint8_t* image);

@@ -4,4 +4,4 @@
 std::uint8_t working_image[IMAGE_BYTES];
 FilterParameters filter_parameters;
 ImageGeometry image_geometry;
-std::uint8_t header_bytes[MAX_HEADER_BYTES];
+KeptBytes kept_bytes;

@@ -47,7 +47,7 @@ constexpr FilterSettings filterSettingsOf(const FilterParameters& p) {
 
 // The header fields of the input file, kept from reading to writing. Only
 // biWidth and biHeight are interpreted; the rest are read to be checked and
-// are written back byte for byte from header_bytes, never re-encoded.
+// are written back byte for byte from kept_bytes, never re-encoded.
 struct ImageGeometry {
     std::uint16_t bfType;
     std::uint32_t bfSize;
@@ -71,6 +71,20 @@ struct ImageGeometry {
 // plus a colour table or gap that some writers leave before the pixels.
 constexpr std::uint32_t MAX_HEADER_BYTES = 1u << 16;
 
+// Most bytes after the last pixel row a file may carry (a colour profile,
+// a linked profile's name): ample for the largest embedded profiles.
+constexpr std::size_t MAX_TRAILING_BYTES = std::size_t{16} << 20;
+constexpr int MAX_ROW_PADDING = 3;  // a row is padded to a multiple of 4 bytes
+
+// Every byte of the input file that is not a pixel, kept so that the output
+// differs from the input only where the filter changed a pixel.
+struct KeptBytes {
+    std::uint8_t header[MAX_HEADER_BYTES];  // all before the pixels: headers, colour table, gap
+    std::uint8_t row_padding[MAX_IMAGE_ROWS][MAX_ROW_PADDING];  // by file row
+    std::size_t trailing_length;
+    std::uint8_t trailing[MAX_TRAILING_BYTES];  // all after the last row
+};
+
 // The picture as the filters see it: rows top first, always positive.
 struct PictureSize {
     int height;
@@ -80,5 +94,4 @@ struct PictureSize {
 extern std::uint8_t working_image[IMAGE_BYTES];
 extern FilterParameters filter_parameters;
 extern ImageGeometry image_geometry;
-// Every byte of the input before its pixels, written back unchanged.
-extern std::uint8_t header_bytes[MAX_HEADER_BYTES];
+extern KeptBytes kept_bytes;
