@@ -203,12 +203,17 @@ TEST(Run, OutputThatCannotBeCreatedLeavesNothingBehind) {
 TEST(Run, ALinkPlantedAtATemporaryNameIsLeftAlone) {
     TemporaryFolder folder;
     const std::vector<std::uint8_t> input = writeSample(folder, "in.bmp", 5, 5);
-    ASSERT_EQ(symlink("victim.bmp", folder.file("out.bmp.0.tmp").c_str()), 0);
-    const auto result = runProgram(folder.path(), "in out 9");
+    std::string planted;
+    testing_support::RunLimits limits;
+    limits.before_start = [&](pid_t pid) {
+        planted = "out.bmp." + std::to_string(pid) + "-0.tmp";
+        ASSERT_EQ(symlink("victim.bmp", folder.file(planted).c_str()), 0);
+    };
+    const auto result = runProgram(folder.path(), "in out 9", limits);
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_EQ(contents(folder.file("out.bmp")), input);
     EXPECT_FALSE(exists(folder.file("victim.bmp")));
-    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "out.bmp", "out.bmp.0.tmp"}));
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "out.bmp", planted}));
 }
 
 TEST(Run, AFailedWriteKeepsTheExistingOutputWhole) {

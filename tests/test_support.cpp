@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <iconv.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -53,35 +54,79 @@ std::string slurp(const std::string& path) {
 
 }  // namespace
 
-RunResult runProgram(const std::string& folder, const std::string& answers, const RunLimits& limits) {
-    TemporaryFolder io;
-    const std::string input_path = io.file("stdin");
-    const std::string output_path = io.file("stdout");
+namespace {
+
+// In the child, before exec: only calls that are safe after fork.
+void prepareChild(const std::string& folder, const std::string& input_path, const std::string& output_path,
+                  const RunLimits& limits, int go_pipe) {
+    const int in = open(input_path.c_str(), O_RDONLY);
+    const int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || chdir(folder.c_str()) != 0) _exit(127);
+    signal(SIGXFSZ, limits.file_size_signal_ignored ? SIG_IGN : SIG_DFL);
+    for (int interruption : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(interruption, SIG_DFL);
+    if (limits.file_size_limit_bytes >= 0) {
+        const rlimit limit{rlim_t(limits.file_size_limit_bytes), rlim_t(limits.file_size_limit_bytes)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (limits.unprivileged && geteuid() == 0 &&
+        (setgroups(0, nullptr) != 0 || setgid(UNPRIVILEGED_ID) != 0 || setuid(UNPRIVILEGED_ID) != 0))
+        _exit(127);
+    if (go_pipe >= 0) {
+        char go;
+        if (read(go_pipe, &go, 1) != 1) _exit(127);
+        close(go_pipe);
+    }
+}
+
+}  // namespace
+
+StartedProgram::StartedProgram(const std::string& folder, const std::string& answers, const RunLimits& limits) {
+    const std::string input_path = io_.file("stdin");
+    const std::string output_path = io_.file("stdout");
     {
         std::ofstream in(input_path, std::ios::binary);
         in << answers;
     }
-    RunResult result;
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        const int in = open(input_path.c_str(), O_RDONLY);
-        const int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || chdir(folder.c_str()) != 0) _exit(127);
-        if (limits.file_size_limit_bytes >= 0) {
-            signal(SIGXFSZ, SIG_IGN);  // a full disk shows as a failed write, not a killed process
-            const rlimit limit{rlim_t(limits.file_size_limit_bytes), rlim_t(limits.file_size_limit_bytes)};
-            setrlimit(RLIMIT_FSIZE, &limit);
-        }
+    // The unprivileged user must be able to reach both files.
+    chmod(io_.path().c_str(), 0755);
+    int go[2] = {-1, -1};
+    if (limits.before_start && pipe(go) != 0) throw std::runtime_error("pipe failed");
+    pid_ = fork();
+    if (pid_ < 0) throw std::runtime_error("fork failed");
+    if (pid_ == 0) {
+        if (go[1] >= 0) close(go[1]);
+        prepareChild(folder, input_path, output_path, limits, go[0]);
         execl(DENOISE_PROGRAM, DENOISE_PROGRAM, static_cast<char*>(nullptr));
         _exit(127);
     }
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    if (go[0] >= 0) {
+        close(go[0]);
+        limits.before_start(pid_);
+        const char start = 'g';
+        const bool released = write(go[1], &start, 1) == 1;
+        close(go[1]);
+        if (!released) throw std::runtime_error("could not start the program");
     }
+}
+
+StartedProgram::~StartedProgram() {
+    if (!waited_) wait();
+}
+
+RunResult StartedProgram::wait() {
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    waited_ = true;
+    RunResult result;
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.output = slurp(output_path);
+    result.end_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    result.output = slurp(io_.file("stdout"));
     return result;
+}
+
+RunResult runProgram(const std::string& folder, const std::string& answers, const RunLimits& limits) {
+    return StartedProgram(folder, answers, limits).wait();
 }
 
 std::string console(const std::string& utf8) {

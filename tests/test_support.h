@@ -2,7 +2,10 @@
 // answers on standard input, capturing what it prints.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,14 +29,39 @@ private:
 
 struct RunResult {
     int exit_status = -1;  // -1 when the program did not exit normally
+    int end_signal = 0;    // the signal that ended it, if one did
     std::string output;    // standard output, as bytes
 };
 
 struct RunLimits {
-    long file_size_limit_bytes = -1;  // RLIMIT_FSIZE, with SIGXFSZ ignored
+    long file_size_limit_bytes = -1;       // RLIMIT_FSIZE
+    bool file_size_signal_ignored = true;  // SIGXFSZ ignored, or at its default (kills)
+    bool unprivileged = false;             // as user nobody when the tests run as root
+    // Called with the program's process number before it starts; the
+    // program waits until this returns.
+    std::function<void(pid_t)> before_start;
+};
+
+// A run under way: started by startProgram, finished by wait().
+class StartedProgram {
+public:
+    StartedProgram(const std::string& folder, const std::string& answers, const RunLimits& limits = {});
+    ~StartedProgram();
+    StartedProgram(const StartedProgram&) = delete;
+    StartedProgram& operator=(const StartedProgram&) = delete;
+    pid_t pid() const { return pid_; }
+    RunResult wait();
+
+private:
+    TemporaryFolder io_;
+    pid_t pid_ = -1;
+    bool waited_ = false;
 };
 
 RunResult runProgram(const std::string& folder, const std::string& answers, const RunLimits& limits = {});
+
+// The user the unprivileged runs take when the tests run as root.
+constexpr uid_t UNPRIVILEGED_ID = 65534;
 
 // Console text as the program prints it: Shift-JIS unless built for UTF-8.
 // Converted here with iconv, independently of the program's own tables.

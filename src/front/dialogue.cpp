@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "../image/platform_files.h"
 #include "messages.h"
 
 namespace {
@@ -31,16 +32,33 @@ void ask(const char* prompt) {
 
 // One word, as "%s" reads it, but bounded by the buffer: a longer word
 // leaves at least MAX_BASE_NAME_LENGTH + 1 characters and is refused later.
+// A word that starts with a NUL byte names nothing, as no word does.
 bool readName(char* name) {
     static_assert(NAME_BUFFER_SIZE == 100, "the width below must match the buffer");
-    return std::scanf("%99s", name) == 1;
+    return std::scanf("%99s", name) == 1 && name[0] != '\0';
+}
+
+void withExtension(const char* base_name, char* full_name) {
+    std::strcpy(full_name, base_name);
+    std::strcat(full_name, EXTENSION);
 }
 
 void echoWithExtension(const char* format, const char* base_name) {
     char dum[NAME_BUFFER_SIZE];
-    std::strcpy(dum, base_name);
-    std::strcat(dum, EXTENSION);
+    withExtension(base_name, dum);
     std::printf(format, dum);
+}
+
+// Equal as typed, or two spellings of one existing file ("./in", a link, a
+// name differing in letter case where the file system ignores it): either
+// way writing the output would replace the input.
+bool namesDenoteOneFile(const char* input_name, const char* output_name) {
+    if (std::strcmp(input_name, output_name) == 0) return true;
+    char input[NAME_BUFFER_SIZE];
+    char output[NAME_BUFFER_SIZE];
+    withExtension(input_name, input);
+    withExtension(output_name, output);
+    return isSameExistingFile(input, output);
 }
 
 // Results of these reads stay as the read leaves them: a non-number keeps the
@@ -112,7 +130,7 @@ DialogueStatus runParameterDialogue(FilterParameters* parameters) {
     echoWithExtension(kEchoOutputName, parameters->output_name);
 
     // Never let the output replace the input just because the names match.
-    if (std::strcmp(parameters->input_name, parameters->output_name) == 0) {
+    if (namesDenoteOneFile(parameters->input_name, parameters->output_name)) {
         if (std::strlen(parameters->output_name) > MAX_RENAMED_BASE_NAME_LENGTH)
             return DialogueStatus::renamed_output_too_long;
         std::strcat(parameters->output_name, RENAME_SUFFIX);

@@ -5,10 +5,12 @@
 
 #include "../image/bmp_files.h"
 #include "../image/image_store.h"
+#include "../image/platform_files.h"
 #include "dialogue.h"
 #include "messages.h"
 
 int main() {
+    letWritesFailOverSizeLimit();
     const DialogueStatus dialogue = runParameterDialogue(&filter_parameters);
     if (dialogue != DialogueStatus::complete) {
         std::fputs(dialogueRefusalText(dialogue), stdout);

@@ -27,10 +27,10 @@ const char kMaxThresholdPrompt[] = "最大値:";
 const char kMinThresholdPrompt[] = "\n最小値:";
 
 const char kAnswersEnded[] = "\n入力が途中で終わりました。処理を中止します。\n";
-const char kInputNameTooLong[] = "\n入力ファイル名が長すぎます(95文字まで)。処理を中止します。\n";
-const char kOutputNameTooLong[] = "\n出力ファイル名が長すぎます(95文字まで)。処理を中止します。\n";
+const char kInputNameTooLong[] = "\n入力ファイル名が長すぎます(半角95文字まで)。処理を中止します。\n";
+const char kOutputNameTooLong[] = "\n出力ファイル名が長すぎます(半角95文字まで)。処理を中止します。\n";
 const char kRenamedOutputTooLong[] =
-    "\n出力ファイル名が長すぎて_2を付けられません(93文字まで)。処理を中止します。\n";
+    "\n出力ファイル名が長すぎて_2を付けられません(半角93文字まで)。処理を中止します。\n";
 
 const char kPleaseWait[] = "しばらくお待ちください\n";
 const char kFilterDone[] = "フィルタ処理完了!!\n";

@@ -2,13 +2,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 #include "../front/messages.h"
 #include "bmp_format.h"
 #include "filter_stage.h"
 #include "image_store.h"
+#include "platform_files.h"
 
 namespace {
 
@@ -37,23 +36,22 @@ std::FILE* withLargeBuffer(std::FILE* file) {
     return file;
 }
 
-// Room for the longest output name and the temporary suffix.
-constexpr int TEMPORARY_NAME_SIZE = NAME_BUFFER_SIZE + 32;
-constexpr int TEMPORARY_NAME_ATTEMPTS = 100;
-
-// Anything at the name counts, a link to nothing too: "wb" would follow it
-// and write the picture wherever it points.
-bool nameIsTaken(const char* name) {
-    std::error_code error;
-    return std::filesystem::symlink_status(name, error).type() != std::filesystem::file_type::not_found;
-}
+// Room for the longest output name, the process number and the attempt.
+constexpr int TEMPORARY_NAME_SIZE = NAME_BUFFER_SIZE + 48;
+// Names are the run's own, so only leftovers of killed runs that had the
+// same process number can be in the way; far more than could pile up.
+constexpr int TEMPORARY_NAME_ATTEMPTS = 100000;
 
 // A fresh file in the output's own folder, so the final rename never has
-// to cross file systems. Never reuses a name that exists.
+// to cross file systems. Never opens anything that was already there.
 std::FILE* createTemporaryBeside(const char* name, char* temporary_name) {
+    const unsigned long run = processNumber();
     for (int attempt = 0; attempt < TEMPORARY_NAME_ATTEMPTS; ++attempt) {
-        std::snprintf(temporary_name, TEMPORARY_NAME_SIZE, "%s.%d.tmp", name, attempt);
-        if (!nameIsTaken(temporary_name)) return withLargeBuffer(std::fopen(temporary_name, "wb"));
+        std::snprintf(temporary_name, TEMPORARY_NAME_SIZE, "%s.%lu-%d.tmp", name, run, attempt);
+        std::FILE* file = nullptr;
+        const CreateResult result = createTemporaryFile(temporary_name, &file);
+        if (result == CreateResult::created) return withLargeBuffer(file);
+        if (result == CreateResult::failed) return nullptr;
     }
     return nullptr;
 }
@@ -65,13 +63,6 @@ bool closeCleanly(std::FILE* file, bool written) {
     return std::fclose(file) == 0 && written;
 }
 
-// Replaces an existing file too, on every platform.
-bool putInPlace(const char* temporary_name, const char* name) {
-    std::error_code error;
-    std::filesystem::rename(temporary_name, name, error);
-    return !error;
-}
-
 }  // namespace
 
 void readBmp(const char* name, std::uint8_t* image) {
@@ -81,7 +72,7 @@ void readBmp(const char* name, std::uint8_t* image) {
         refuse(kReadOpenFailedTrailer);
     }
     const ByteSource source{file, readFromFile, fileFailed};
-    const BmpStatus status = loadBmp(source, header_bytes, &image_geometry, image);
+    const BmpStatus status = loadBmp(source, &kept_bytes, &image_geometry, image);
     if (status != BmpStatus::ok) {
         std::fclose(file);
         refuse(readRefusalText(status));
@@ -92,18 +83,26 @@ void readBmp(const char* name, std::uint8_t* image) {
 }
 
 void writeBmp(const std::uint8_t* image, const char* name) {
+    // What the run has printed reaches the console even if the write is cut short.
+    std::fflush(stdout);
+    const ExistingOutput existing = examineOutput(name);
+    if (existing == ExistingOutput::not_writable) refuse(kWriteOpenFailed);
+
     char temporary_name[TEMPORARY_NAME_SIZE];
     std::FILE* file = createTemporaryBeside(name, temporary_name);
     if (file == nullptr) refuse(kWriteOpenFailed);
+    // Before the first byte, so a private picture is never readable by others.
+    if (existing == ExistingOutput::writable) takePermissionsOf(name, file);
 
     const ByteSink sink{file, writeToFile};
-    const bool written = saveBmp(sink, header_bytes, image_geometry, image);
+    const bool written = saveBmp(sink, kept_bytes, image_geometry, image);
     if (!closeCleanly(file, written)) {
-        std::remove(temporary_name);
+        removeTemporaryFile(temporary_name);
         refuse(kWriteFailed);
     }
-    if (!putInPlace(temporary_name, name)) {
-        std::remove(temporary_name);
+    if (!replaceFile(temporary_name, name)) {
+        removeTemporaryFile(temporary_name);
         refuse(kWriteOpenFailed);
     }
+    forgetTemporaryFile();
 }
