@@ -403,6 +403,57 @@ check_blend_table() {
   echo "  pow results differing between the runtimes: $pow_differences of 65536; table bytes differing: $byte_differences of $((65536 * 3))"
 }
 
+# Every byte that is not a pixel kept; other spellings of the input never
+# replace it; a read-only output is refused. Ctrl-C is not checked: wine
+# gives a program run this way no console to send it to.
+check_file_safety() {
+  cp "$PICTURES/v5.bmp" "$PICTURES/profile.bmp"
+  printf 'a colour profile after the pixels\x00\x01\x02' >>"$PICTURES/profile.bmp"
+  prepare profile profile
+  run_pair profile copy $'profile\nout9\n9\n'
+  run_pair profile mode2 $'profile\nout2\n2\n'
+  if cmp -s "$CASES/profile/win/out9.bmp" "$PICTURES/profile.bmp" &&
+     cmp -s <(tail -c 36 "$CASES/profile/win/out2.bmp") <(tail -c 36 "$PICTURES/profile.bmp"); then
+    pass
+  else
+    fail "profile: the bytes after the pixels were not kept"
+  fi
+
+  prepare spellings small
+  mkdir "$CASES/spellings/lin/sub" "$CASES/spellings/win/sub"
+  run_pair spellings dot $'small\n./small\n9\n'
+  run_pair spellings up $'small\nsub/../small\n9\n'
+  if [ -f "$CASES/spellings/win/small_2.bmp" ] && cmp -s "$CASES/spellings/win/small.bmp" "$PICTURES/small.bmp"; then
+    pass
+  else
+    fail "spellings: another spelling of the input replaced it"
+  fi
+
+  # Windows alone: names differing in letter case are one file there.
+  prepare letter-case small
+  run_in "$CASES/letter-case/win" <(printf 'small\nSMALL\n0\n') "$CASES/letter-case/win.out" \
+    "$CASES/letter-case/win.status" - wine "$WINDOWS_PROGRAM"
+  if [ "$(cat "$CASES/letter-case/win.status")" = 0 ] && cmp -s "$CASES/letter-case/win/small.bmp" "$PICTURES/small.bmp" &&
+     [ -n "$(find "$CASES/letter-case/win" -iname 'small_2.bmp')" ]; then
+    pass
+  else
+    fail "letter-case: SMALL replaced small.bmp on Windows"
+  fi
+
+  # The read-only attribute, as wine shows a file without write permission.
+  prepare read-only small
+  printf 'keep' >"$CASES/read-only/win/out.bmp"
+  chmod 0444 "$CASES/read-only/win/out.bmp"
+  run_in "$CASES/read-only/win" <(printf 'small\nout\n9\n') "$CASES/read-only/win.out" \
+    "$CASES/read-only/win.status" - wine "$WINDOWS_PROGRAM"
+  if [ "$(cat "$CASES/read-only/win.status")" = 1 ] && [ "$(cat "$CASES/read-only/win/out.bmp")" = keep ] &&
+     [ "$(listing "$CASES/read-only/win" | tr '\n' ' ')" = "out.bmp small.bmp " ]; then
+    pass
+  else
+    fail "read-only: a read-only output was replaced or a file was left behind"
+  fi
+}
+
 # Differences that come from the platforms' C libraries rather than the
 # program are reported, not failed (docs/windows.md says why), and said
 # plainly once they go away.
@@ -430,6 +481,7 @@ main() {
   echo "checking progress ties";      check_progress_ties
   echo "checking the refusals";       check_refusals
   echo "checking replacing outputs";  check_replacing
+  echo "checking file safety";        check_file_safety
   echo "checking the blend table";    check_blend_table
   echo "known differences";           report_known_differences
   if [ "${SKIP_BIG:-0}" != 1 ]; then echo "checking 2000 x 2000 pictures"; check_big; fi
