@@ -204,7 +204,7 @@ TEST(Interruptions, ASignalDuringTheWriteRemovesTheTemporaryFile) {
     const std::vector<std::uint8_t> input = noisyFile(2000, 2000, 5);
     ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), input));
     const std::vector<std::uint8_t> previous(1000, 'p');
-    for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGUSR1, SIGALRM}) {
         int caught_writing = 0;
         for (int attempt = 0; attempt < 12 && caught_writing < 3; ++attempt) {
             ASSERT_TRUE(sample::writeFile(folder.file("out.bmp"), previous));

@@ -63,7 +63,7 @@ void prepareChild(const std::string& folder, const std::string& input_path, cons
     const int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || chdir(folder.c_str()) != 0) _exit(127);
     signal(SIGXFSZ, limits.file_size_signal_ignored ? SIG_IGN : SIG_DFL);
-    for (int interruption : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(interruption, SIG_DFL);
+    for (int interruption : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGPIPE}) signal(interruption, SIG_DFL);
     if (limits.file_size_limit_bytes >= 0) {
         const rlimit limit{rlim_t(limits.file_size_limit_bytes), rlim_t(limits.file_size_limit_bytes)};
         setrlimit(RLIMIT_FSIZE, &limit);

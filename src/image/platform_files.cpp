@@ -105,7 +105,21 @@ void letWritesFailOverSizeLimit() {}
 
 namespace {
 
-constexpr int INTERRUPTIONS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal whose default action ends the program and that a handler may
+// catch: Ctrl-C and its kin, but also a stray kill -USR1 or an alarm.
+constexpr int INTERRUPTIONS[] = {
+    SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGPIPE, SIGXCPU,
+    SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP,
+#ifdef SIGPOLL
+    SIGPOLL,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+};
 
 void removeAndEndAsTheSignalWould(int signal_number) {
     if (file_to_remove_exists) unlink(name_to_remove);

@@ -10,8 +10,9 @@ enum class CreateResult { created, name_taken, failed };
 
 // Creates `name` for writing in binary mode, only if nothing at all is there
 // (a link to nothing included), never following a link. Until the file is
-// renamed or removed below, an interruption (Ctrl-C, SIGTERM, SIGHUP, closing
-// the console) removes it before ending the program as the signal would.
+// renamed or removed below, an interruption (Ctrl-C, SIGTERM, SIGHUP, any
+// other signal that would end the program, closing the console) removes it
+// before ending the program as the signal would.
 CreateResult createTemporaryFile(const char* name, std::FILE** file);
 
 // Removes the file createTemporaryFile made, or forgets it once it has been
