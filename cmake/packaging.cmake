@@ -13,13 +13,16 @@
 function(denoise_banner_release out)
   file(GLOB_RECURSE sources ${PROJECT_SOURCE_DIR}/src/*.cpp)
   foreach(source IN LISTS sources)
-    file(STRINGS ${source} title ENCODING UTF-8 REGEX "kBannerTitle.*ver[0-9]")
+    file(STRINGS ${source} title ENCODING UTF-8 REGEX "ザルフェン.*ver[0-9]")
     if(title MATCHES "ver([0-9]+(\\.[0-9]+)*[a-z]*)")
       set(${out} ${CMAKE_MATCH_1} PARENT_SCOPE)
       return()
     endif()
   endforeach()
-  message(FATAL_ERROR "packaging: no \"ver...\" release found in the banner text (kBannerTitle) under src/")
+  # Packages made then say 0, which the CI check of the banner refuses;
+  # the build itself goes on.
+  message(WARNING "packaging: no \"ver...\" release found in the banner text under src/")
+  set(${out} 0 PARENT_SCOPE)
 endfunction()
 denoise_banner_release(DENOISE_RELEASE)
 
