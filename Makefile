@@ -6,14 +6,15 @@ JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 
 .PHONY: build run test clean windows test-windows sanitize fuzz bench
+.PHONY: package package-windows gallery
 
-build:
+build: needs-build
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 # The UTF-8 console build, so the dialogue reads right in a Linux terminal.
 # The sample is made fresh: answer "sample" at the first prompt.
-run:
+run: needs-run
 	cmake -S . -B $(RUN_DIR) -DCMAKE_BUILD_TYPE=Release -DDENOISE_UTF8_CONSOLE=ON -DDENOISE_BUILD_TESTS=OFF
 	cmake --build $(RUN_DIR) -j $(JOBS) --target denoise make_sample
 	mkdir -p $(RUN_DIR)/work
@@ -25,26 +26,47 @@ test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 # 32-bit Windows console program, cross-built with mingw-w64.
-windows:
+windows: needs-windows
 	bash cmake/build-windows.sh
 
 # The Windows build's end-to-end tests under wine, against the Linux build.
-test-windows: build windows
+test-windows: needs-test-windows build windows
 	bash tests/windows/run-wine-tests.sh
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
-sanitize:
+sanitize: needs-sanitize
 	bash tests/sanitize.sh
 
 # libFuzzer over the BMP reader; FUZZ_SECONDS sets how long.
-fuzz:
+fuzz: needs-fuzz
 	bash fuzz/run.sh
 
 # Filter timings, with OpenCV beside them when it is installed.
-bench:
+bench: needs-bench
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DDENOISE_BUILD_BENCHMARKS=ON -DDENOISE_BUILD_TESTS=OFF
 	cmake --build build-bench -j $(JOBS) --target filter_bench
 	build-bench/bench/filter_bench
+
+# The Linux packages (.tar.gz and .deb, UTF-8 console) in build-package/.
+package: needs-package
+	cmake -S . -B build-package -DCMAKE_BUILD_TYPE=Release -DDENOISE_UTF8_CONSOLE=ON -DDENOISE_BUILD_TESTS=OFF
+	cmake --build build-package -j $(JOBS) --target denoise
+	cd build-package && cpack
+	@ls -1 build-package/denoise*.deb build-package/denoise*.tar.gz
+
+# The Windows package (.zip with denoise.exe and the guide) in build-package-windows/.
+package-windows: needs-package-windows
+	WINDOWS_BUILD_DIR=build-package-windows bash cmake/build-windows.sh
+	cd build-package-windows && cpack
+	@ls -1 build-package-windows/denoise*.zip
+
+# The guide's pictures and PSNR table, remade from the sample picture.
+gallery: needs-gallery
+	bash tools/gallery.sh
+
+# Each target first names the Debian packages it needs and this machine lacks.
+needs-%:
+	@bash tools/needs.sh $*
 
 clean:
 	rm -rf $(BUILD_DIR) $(RUN_DIR)

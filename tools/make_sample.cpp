@@ -12,7 +12,9 @@ namespace {
 
 const char* const kUsage =
     "usage: make_sample [--width W] [--height H] [--seed S] [--kind noisy|clean|random] "
-    "[--header 40|108|124] [--top-down] OUTPUT.bmp [CLEAN.bmp]\n";
+    "[--gaussian SIGMA] [--salt PERCENT] [--header 40|108|124] [--top-down] OUTPUT.bmp [CLEAN.bmp]\n"
+    "  --gaussian and --salt add that noise on top of the kind (sigma and percent with at most one decimal);\n"
+    "  the noisy kind is the clean one with --gaussian 12 --salt 2.\n";
 
 struct Options {
     int width = 640;
@@ -21,6 +23,8 @@ struct Options {
     std::string kind = "noisy";
     int header = 40;
     bool topDown = false;
+    int gaussianTenths = 0;  // sigma x 10, as addGaussianNoise takes it
+    int saltPerMille = 0;    // percent x 10
     std::string output;
     std::string cleanOutput;
 };
@@ -32,6 +36,24 @@ bool parseNumber(const char* text, long long min, long long max, long long& valu
     const long long parsed = std::strtoll(text, &end, 10);
     if (errno != 0 || *end != '\0' || parsed < min || parsed > max) return false;
     value = parsed;
+    return true;
+}
+
+// A non-negative decimal with at most one digit after the point, in tenths:
+// "12" is 120, "2.5" is 25. Whole tenths keep the noise free of floating point.
+bool parseTenths(const char* text, long long max, int& tenths) {
+    if (!text || !*text) return false;
+    const char* point = std::strchr(text, '.');
+    const std::string whole = point ? std::string(text, point) : std::string(text);
+    long long units = 0;
+    long long fraction = 0;
+    if (whole.empty() || whole[0] == '-' || whole[0] == '+' || !parseNumber(whole.c_str(), 0, max, units)) return false;
+    if (point) {
+        if (std::strlen(point + 1) != 1 || point[1] < '0' || point[1] > '9') return false;
+        fraction = point[1] - '0';
+    }
+    if (units * 10 + fraction > max * 10) return false;
+    tenths = static_cast<int>(units * 10 + fraction);
     return true;
 }
 
@@ -53,6 +75,10 @@ bool parseOption(const std::string& name, const char* value, Options& o) {
         if (!parseNumber(value, 40, 124, n) || (n != 40 && n != 108 && n != 124))
             return fail("--header must be 40, 108 or 124");
         o.header = static_cast<int>(n);
+    } else if (name == "--gaussian") {
+        if (!parseTenths(value, 255, o.gaussianTenths)) return fail("--gaussian must be 0..255 with at most one decimal");
+    } else if (name == "--salt") {
+        if (!parseTenths(value, 100, o.saltPerMille)) return fail("--salt must be 0..100 with at most one decimal");
     } else {
         o.kind = value;
         if (o.kind != "noisy" && o.kind != "clean" && o.kind != "random")
@@ -67,7 +93,8 @@ bool parseArguments(int argc, char** argv, Options& o) {
         const std::string arg = argv[i];
         if (arg == "--top-down") {
             o.topDown = true;
-        } else if (arg == "--width" || arg == "--height" || arg == "--seed" || arg == "--kind" || arg == "--header") {
+        } else if (arg == "--width" || arg == "--height" || arg == "--seed" || arg == "--kind" || arg == "--header" ||
+                   arg == "--gaussian" || arg == "--salt") {
             if (!parseOption(arg, i + 1 < argc ? argv[i + 1] : nullptr, o)) return false;
             ++i;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -83,7 +110,10 @@ bool parseArguments(int argc, char** argv, Options& o) {
         }
     }
     if (o.output.empty()) return fail("no output file given");
-    if (!o.cleanOutput.empty() && o.kind != "noisy") return fail("a clean copy only makes sense with --kind noisy");
+    const bool addsNoise = o.gaussianTenths > 0 || o.saltPerMille > 0;
+    if (!o.cleanOutput.empty() && o.kind == "random") return fail("a random picture has no clean copy");
+    if (!o.cleanOutput.empty() && o.kind == "clean" && !addsNoise)
+        return fail("a clean copy only makes sense with --kind noisy or added noise");
     return true;
 }
 
@@ -105,10 +135,19 @@ bool save(const sample::Picture& picture, const std::string& path, const Options
     return true;
 }
 
-sample::Picture generate(const Options& o) {
+sample::Picture generateKind(const Options& o) {
     if (o.kind == "clean") return sample::makeCleanPicture(o.width, o.height, o.seed);
     if (o.kind == "random") return sample::makeRandomPicture(o.width, o.height, o.seed);
     return sample::makeNoisyPicture(o.width, o.height, o.seed);
+}
+
+// Added noise uses the picture's seed, as the noisy kind does, so a clean
+// picture with --gaussian 12 --salt 2 is the noisy one byte for byte.
+sample::Picture generate(const Options& o) {
+    sample::Picture picture = generateKind(o);
+    sample::addGaussianNoise(picture, o.gaussianTenths, o.seed);
+    sample::addSaltAndPepper(picture, o.saltPerMille, o.seed);
+    return picture;
 }
 
 }  // namespace

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# CI: builds the packages a user installs and checks them as that user would.
+#  - Linux: `make package`; the .deb holds the program and the guide, installs
+#    with dpkg -i, and the installed denoise runs the README's sample in every
+#    mode, answers fed on stdin, writing the same pictures as the tested
+#    build/denoise; the .tar.gz holds the same and its program runs too.
+#  - Windows: `make package-windows`; the .zip holds denoise.exe and the guide
+#    as a UTF-8 text with a byte-order mark and CRLF lines, and its .exe runs
+#    the same sample under wine with the same pictures. Skipped, saying so,
+#    where the cross compiler or wine cannot be had (as .ci/windows.sh does).
+# Needs build/ from `make test` (the reference pictures) and runs as root.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+ROOT=$PWD
+
+fail() {
+  echo "packages: FAILED: $1" >&2
+  exit 1
+}
+say() { echo "packages: $1"; }
+
+[ -x build/denoise ] && [ -x build/make_sample ] || fail "build/denoise and build/make_sample are missing: run make test first"
+
+if ! command -v dpkg-shlibdeps >/dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q dpkg-dev
+fi
+
+# The release every package must carry: the one the banner prints.
+# With no answers the program prints its banner and stops.
+banner=$(build/denoise </dev/null 2>/dev/null || true)
+release=$(LC_ALL=C grep -ao 'ver[0-9][0-9.]*[a-z]*' <<<"$banner" | head -1 || true)
+release=${release#ver}
+[ -n "$release" ] || fail "no release found in the banner of build/denoise"
+say "the banner's release is $release"
+
+WORK=$(mktemp -d)
+cleanup() {
+  if dpkg-query -W -f='${Status}' denoise 2>/dev/null | grep -q 'install ok installed'; then
+    dpkg -r denoise >/dev/null || true
+  fi
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# The README's sample, and the pictures the tested build writes from it in
+# each mode: every packaged program must write the same bytes.
+ANSWERS=("0" "1 20" "2" "3 1")
+mkdir -p "$WORK/reference"
+build/make_sample --width 640 --height 480 --seed 1 "$WORK/sample.bmp" >/dev/null
+# run_sample PROGRAM... FOLDER: runs each mode on a copy of the sample in FOLDER.
+run_sample() {
+  local folder=${*: -1} program=("${@:1:$#-1}") mode answers
+  mkdir -p "$folder"
+  cp "$WORK/sample.bmp" "$folder/sample.bmp"
+  for mode in "${!ANSWERS[@]}"; do
+    read -r -a answers <<<"${ANSWERS[$mode]}"
+    (cd "$folder" && printf '%s\n' sample "mode$mode" "${answers[@]}" | "${program[@]}" >"console$mode.txt" 2>&1) ||
+      fail "${program[*]} exited with $? on mode ${ANSWERS[$mode]}"
+    [ -f "$folder/mode$mode.bmp" ] || fail "${program[*]} wrote no mode$mode.bmp"
+  done
+}
+same_pictures() {
+  local mode
+  for mode in "${!ANSWERS[@]}"; do
+    cmp -s "$WORK/reference/mode$mode.bmp" "$1/mode$mode.bmp" || fail "$2 wrote a different picture in mode ${ANSWERS[$mode]}"
+  done
+}
+run_sample "$ROOT/build/denoise" "$WORK/reference"
+
+# contains LISTING PATH...: each path is in the listing.
+contains() {
+  local listing=$1 path
+  shift
+  for path in "$@"; do
+    grep -qxF "$path" <<<"$listing" || fail "the package lacks $path"
+  done
+}
+images=(docs/images/*.png)
+[ ${#images[@]} -gt 0 ] && [ -f "${images[0]}" ] || fail "docs/images holds no pictures"
+
+say "building the Linux packages"
+make package >"$WORK/package.log" 2>&1 || { cat "$WORK/package.log"; fail "make package"; }
+deb=build-package/denoise_${release}_amd64.deb
+tgz=build-package/denoise-${release}-Linux.tar.gz
+[ -f "$deb" ] && [ -f "$tgz" ] || fail "make package made no $deb and $tgz"
+
+[ "$(dpkg-deb -f "$deb" Version)" = "$release" ] || fail "the .deb's version is not $release"
+listing=$(dpkg-deb -c "$deb" | awk '{print $NF}')
+contains "$listing" ./usr/bin/denoise ./usr/share/doc/denoise/guide.ja.md ./usr/share/doc/denoise/refusals.md \
+  "${images[@]/#docs/./usr/share/doc/denoise}"
+
+dpkg -i "$deb" >/dev/null || fail "dpkg -i $deb"
+[ "$(command -v denoise)" = /usr/bin/denoise ] || fail "denoise is not /usr/bin/denoise after dpkg -i"
+run_sample denoise "$WORK/deb"
+same_pictures "$WORK/deb" "the installed denoise"
+grep -q "ザルフェン　ver$release"$'\t' "$WORK/deb/console1.txt" || fail "the installed denoise does not print ver$release in UTF-8"
+grep -q 'フィルタ処理完了!!' "$WORK/deb/console3.txt" || fail "the installed denoise did not say it finished"
+dpkg -r denoise >/dev/null || fail "dpkg -r denoise"
+[ ! -e /usr/bin/denoise ] || fail "dpkg -r left /usr/bin/denoise"
+say "the .deb installs, runs the README's sample in modes 0 to 3 as build/denoise does, and removes cleanly"
+
+listing=$(tar tzf "$tgz")
+top=denoise-${release}-Linux
+contains "$listing" "$top/bin/denoise" "$top/share/doc/denoise/guide.ja.md" "${images[@]/#docs/$top/share/doc/denoise}"
+tar xzf "$tgz" -C "$WORK"
+run_sample "$WORK/$top/bin/denoise" "$WORK/tgz"
+same_pictures "$WORK/tgz" "the .tar.gz's denoise"
+say "the .tar.gz holds the program and the guide, and its program runs the sample the same way"
+
+# The Windows package.
+# shellcheck source=.ci/wine_setup.sh
+source .ci/wine_setup.sh
+if ! wine_ready; then
+  say "$WINE_PROBLEM"
+  say "Windows package SKIPPED, not built or run on this machine."
+  exit 0
+fi
+
+say "building the Windows package"
+make package-windows >"$WORK/package-windows.log" 2>&1 || { cat "$WORK/package-windows.log"; fail "make package-windows"; }
+zip=build-package-windows/denoise-${release}-win32.zip
+[ -f "$zip" ] || fail "make package-windows made no $zip"
+mkdir -p "$WORK/zip"
+(cd "$WORK/zip" && cmake -E tar xf "$ROOT/$zip")
+top=$WORK/zip/denoise-${release}-win32
+[ -f "$top/denoise.exe" ] || fail "the .zip lacks denoise.exe"
+for image in "${images[@]}"; do
+  cmp -s "$image" "$top/images/${image##*/}" || fail "the .zip lacks ${image##*/} or holds another"
+done
+
+# Notepad's reading: a byte-order mark, every line ending in CRLF, and
+# otherwise the guide as written.
+guide=$top/guide-ja.txt
+[ -f "$guide" ] || fail "the .zip lacks guide-ja.txt"
+[ "$(head -c 3 "$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "guide-ja.txt does not start with a UTF-8 byte-order mark"
+[ "$(tr -cd '\n' <"$guide" | wc -c)" = "$(grep -c $'\r$' "$guide")" ] || fail "guide-ja.txt has a line that does not end in CRLF"
+tail -c +4 "$guide" | tr -d '\r' | cmp -s - docs/guide.ja.md || fail "guide-ja.txt is not docs/guide.ja.md"
+iconv -f UTF-8 -t UTF-8 "$guide" >/dev/null || fail "guide-ja.txt is not valid UTF-8"
+
+run_sample wine "$top/denoise.exe" "$WORK/exe"
+same_pictures "$WORK/exe" "the .zip's denoise.exe"
+iconv -f CP932 -t UTF-8 "$WORK/exe/console1.txt" >"$WORK/exe/console1.utf8" ||
+  fail "the .zip's denoise.exe does not print Shift-JIS"
+grep -q "ザルフェン　ver$release"$'\t' "$WORK/exe/console1.utf8" ||
+  fail "the .zip's denoise.exe does not print ver$release in its banner"
+say "the .zip holds denoise.exe, the guide (UTF-8 with BOM, CRLF) and its pictures; the .exe runs the sample under wine as build/denoise does"

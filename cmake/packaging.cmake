@@ -1,0 +1,77 @@
+# Installing and packaging.
+#
+#   cmake --install BUILD [--prefix DIR]   the program and the user's documents
+#   cpack --config BUILD/CPackConfig.cmake Linux: a .tar.gz and a .deb; Windows cross build: a .zip
+#
+# `make package` and `make package-windows` do both for the usual builds.
+# On Linux the documents go to share/doc/denoise; the Windows .zip holds
+# denoise.exe, the guide as a text Notepad opens (UTF-8 with a byte-order
+# mark, CRLF line ends) and its pictures.
+
+# The release is said once, in the banner ("ザルフェン　ver1.1a"); the
+# packages take it from there so the two cannot disagree.
+function(denoise_banner_release out)
+  file(GLOB_RECURSE sources ${PROJECT_SOURCE_DIR}/src/*.cpp)
+  foreach(source IN LISTS sources)
+    file(STRINGS ${source} title ENCODING UTF-8 REGEX "ザルフェン.*ver[0-9]")
+    if(title MATCHES "ver([0-9]+(\\.[0-9]+)*[a-z]*)")
+      set(${out} ${CMAKE_MATCH_1} PARENT_SCOPE)
+      return()
+    endif()
+  endforeach()
+  # Packages made then say 0, which the CI check of the banner refuses;
+  # the build itself goes on.
+  message(WARNING "packaging: no \"ver...\" release found in the banner text under src/")
+  set(${out} 0 PARENT_SCOPE)
+endfunction()
+denoise_banner_release(DENOISE_RELEASE)
+
+# A Windows user opens a .txt with Notepad: a byte-order mark makes it read
+# the guide as UTF-8 on every Windows, and CRLF keeps its lines apart.
+function(denoise_windows_text source destination)
+  file(READ ${source} text)
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  string(ASCII 239 187 191 byte_order_mark)
+  file(WRITE ${destination} "${byte_order_mark}${text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+endfunction()
+
+set(DENOISE_GUIDE ${PROJECT_SOURCE_DIR}/docs/guide.ja.md)
+set(DENOISE_GUIDE_IMAGES ${PROJECT_SOURCE_DIR}/docs/images/)
+
+if(WIN32)
+  denoise_windows_text(${DENOISE_GUIDE} ${PROJECT_BINARY_DIR}/guide-ja.txt)
+  install(TARGETS denoise RUNTIME DESTINATION .)
+  install(FILES ${PROJECT_BINARY_DIR}/guide-ja.txt DESTINATION .)
+  install(DIRECTORY ${DENOISE_GUIDE_IMAGES} DESTINATION images FILES_MATCHING PATTERN "*.png")
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME denoise-${DENOISE_RELEASE}-win32)
+  # The .zip unpacks into one folder named as the package.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+  include(GNUInstallDirs)
+  install(TARGETS denoise RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${DENOISE_GUIDE} ${PROJECT_SOURCE_DIR}/docs/refusals.md ${PROJECT_SOURCE_DIR}/README.md
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(DIRECTORY ${DENOISE_GUIDE_IMAGES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/images FILES_MATCHING PATTERN "*.png")
+  set(CPACK_GENERATOR TGZ DEB)
+  set(CPACK_PACKAGE_FILE_NAME denoise-${DENOISE_RELEASE}-Linux)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+  # dpkg-shlibdeps (from dpkg-dev) works out the C and C++ library versions.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  if(NOT DENOISE_UTF8_CONSOLE)
+    message(STATUS "packaging: this build prints Shift-JIS; Linux packages are made with -DDENOISE_UTF8_CONSOLE=ON (make package)")
+  endif()
+endif()
+
+set(CPACK_PACKAGE_NAME denoise)
+set(CPACK_PACKAGE_VERSION ${DENOISE_RELEASE})
+set(CPACK_PACKAGE_VENDOR "denoise developers")
+set(CPACK_PACKAGE_CONTACT "denoise developers <denoise@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Removes noise from 24-bit BMP pictures, in a Japanese console dialogue")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Four 5x5 filters (smoothing, median, two blends) chosen in an interactive Japanese dialogue; reads and writes 24-bit BMP files in the current folder. A user guide in Japanese is in share/doc/denoise.")
+set(CPACK_STRIP_FILES ON)
+include(CPack)
