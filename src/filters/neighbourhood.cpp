@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "../front/messages.h"
+#include "../messages/messages.h"
 #include "mode_steps.h"
 #include "progress.h"
 

@@ -1,6 +1,6 @@
 #include "smoothing.h"
 
-#include "../front/messages.h"
+#include "../messages/messages.h"
 #include "progress.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "messages.h"
+#include "../messages/messages.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "../image/bmp_files.h"
 #include "../image/image_store.h"
+#include "../messages/messages.h"
 #include "dialogue.h"
-#include "messages.h"
 
 int main() {
     const DialogueStatus dialogue = runParameterDialogue(&filter_parameters);

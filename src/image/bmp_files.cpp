@@ -5,10 +5,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "../front/messages.h"
+#include "../messages/messages.h"
 #include "bmp_format.h"
 #include "filter_stage.h"
 #include "image_store.h"
+#include "read_refusal.h"
 
 namespace {
 
