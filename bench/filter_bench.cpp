@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "filters/fast_neighbourhood.h"
-#include "filters/fast_smoothing.h"
+#include "filters/fast/neighbourhood.h"
+#include "filters/fast/smoothing.h"
 #include "filters/neighbourhood.h"
 #include "filters/smoothing.h"
 #include "image/image_store.h"

@@ -1,7 +1,7 @@
 #include "filter_stage.h"
 
-#include "../filters/fast_neighbourhood.h"
-#include "../filters/fast_smoothing.h"
+#include "../filters/fast/neighbourhood.h"
+#include "../filters/fast/smoothing.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "../image/image_store.h"
+#include "../../image/image_store.h"
 
 void neighbourhoodPassFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
 

@@ -1,8 +1,8 @@
-#include "fast_smoothing.h"
+#include "smoothing.h"
 
-#include "../front/messages.h"
-#include "fast_rows.h"
-#include "progress.h"
+#include "../../messages/messages.h"
+#include "../progress.h"
+#include "row_order.h"
 
 namespace {
 
