@@ -49,15 +49,18 @@ int firstUnflatSquaredSum() {
     return firstSquaredSumWhere([](int squares) { return !(spreadPercentOf(squares) <= FLAT_SPREAD_PERCENT); });
 }
 
-void neighbourhoodPassFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+void medianReplacementFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
                            std::FILE* console) {
-    if (settings.filter_mode == FILTER_MODE_MEDIAN) {
-        runPass(image, size, MedianReplacement{firstReplacingSquaredSum(settings.removal_coefficient)}, console);
-    } else if (settings.filter_mode == FILTER_MODE_ORIGINAL_BLEND) {
-        makeBlendTable();
-        runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
-    } else if (settings.filter_mode == FILTER_MODE_CRISP_SMOOTH_BLEND) {
-        makeCrispRatios();
-        runPass(image, size, crispBlendFor(settings), console);
-    }
+    runPass(image, size, MedianReplacement{firstReplacingSquaredSum(settings.removal_coefficient)}, console);
+}
+
+void originalBlendFast(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
+    makeBlendTable();
+    runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
+}
+
+void crispSmoothBlendFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+                          std::FILE* console) {
+    makeCrispRatios();
+    runPass(image, size, crispBlendFor(settings), console);
 }

@@ -14,7 +14,12 @@
 
 #include "../../image/image_store.h"
 
-void neighbourhoodPassFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+// The fast forms of filter modes 1, 2 and 3.
+void medianReplacementFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+                           std::FILE* console);
+void originalBlendFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void crispSmoothBlendFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+                          std::FILE* console);
 
 // The squared deviation sum of a window about its truncated mean is a whole
 // number; 255 * sum - 25 * mean^2 - 2 * mean * (sum mod 25) bounds it, and

@@ -9,7 +9,6 @@
 #include <cstdio>
 
 #include "../../image/image_store.h"
-#include "../../messages/messages.h"
 #include "../progress.h"
 #include "lane_walk.h"
 #include "row_buffers.h"
@@ -73,7 +72,6 @@ struct NeighbourhoodRows {
 
 template <class Step>
 void runPass(std::uint8_t* image, PictureSize size, const Step& step, std::FILE* console) {
-    std::fputs(kMedianStarted, console);
     NeighbourhoodRows<Step> rows{step, size.width * CHANNELS_PER_PIXEL};
     if constexpr (Step::IN_PIXEL_LANES) {
         for (int row = 2; row <= size.height - 3; row += fast_rows::BAND_ROWS) {

@@ -1,6 +1,5 @@
 #include "smoothing.h"
 
-#include "../../messages/messages.h"
 #include "../progress.h"
 #include "row_order.h"
 
@@ -92,8 +91,7 @@ struct SmoothingRows {
 
 }  // namespace
 
-void smoothFast(std::uint8_t* image, PictureSize size, std::FILE* console) {
-    std::fputs(kSmoothingStarted, console);
+void smoothFast(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
     SmoothingRows rows{size.width * CHANNELS_PER_PIXEL};
     for (int row = 2; row <= size.height - 3; row += 2) {
         const bool pair = row + 1 <= size.height - 3;
