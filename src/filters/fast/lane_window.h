@@ -75,8 +75,8 @@ struct PixelWindow {
                              fourBytesWide(b.rank_high + k));
     }
     FAST_LANES_INLINE __m128i sum() const {
-        const __m128i rest_sum = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.rest_sum + k));
-        return _mm_add_epi16(_mm_add_epi16(rest_sum, c.far), c.near);
+        const __m128i settled_sum = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b.settled_sum + k));
+        return _mm_add_epi16(_mm_add_epi16(settled_sum, c.far), c.near);
     }
     FAST_LANES_INLINE __m128i mean(__m128i sum) const {
         return _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(MEAN_MULTIPLIER)), 1);
@@ -85,9 +85,9 @@ struct PixelWindow {
     // every factor fits 16 bits. In 32-bit lanes.
     FAST_LANES_INLINE __m128i deviationSum(__m128i sum, __m128i mean) const {
         const __m128i zero = _mm_setzero_si128();
-        const __m128i rest_squares = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_squares + k));
+        const __m128i settled_squares = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.settled_squares + k));
         const __m128i two_values = _mm_unpacklo_epi16(c.far, c.near);
-        const __m128i squares = _mm_add_epi32(rest_squares, _mm_madd_epi16(two_values, two_values));
+        const __m128i squares = _mm_add_epi32(settled_squares, _mm_madd_epi16(two_values, two_values));
         const __m128i spread = _mm_sub_epi16(_mm_add_epi16(sum, sum), _mm_mullo_epi16(mean, _mm_set1_epi16(25)));
         return _mm_sub_epi32(squares,
                              _mm_madd_epi16(_mm_unpacklo_epi16(mean, zero), _mm_unpacklo_epi16(spread, zero)));

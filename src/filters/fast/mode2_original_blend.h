@@ -18,9 +18,9 @@
 
 namespace {
 
-// Mode 2's blend of every (median, centre) pair, made whole the first time
-// mode 2 runs (about a millisecond): the walk then looks values up without
-// asking whether they are made. Each entry is a pure function of its index,
+// Mode 2's blend of every (median, centre) pair, filled in whole the first
+// time mode 2 runs (about a millisecond): the walk then looks values up
+// without asking whether they are there. Each entry is a pure function of its index,
 // so the table holds for every later picture too.
 std::uint8_t blend_table[256][256];
 bool blend_table_made = false;
@@ -137,12 +137,12 @@ struct OriginalBlend {
         const __m128i zero = _mm_setzero_si128();
         const __m128i below_limit = _mm_set1_epi32(limit - 1);
         for (; j + 8 <= end; j += 8) {
-            const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_sum + j));
+            const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.settled_sum + j));
             __m128i unflat[2];
             for (int half = 0; half < 2; ++half) {
                 const __m128i sum = half == 0 ? _mm_unpacklo_epi16(sums, zero) : _mm_unpackhi_epi16(sums, zero);
                 const __m128i squares =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.rest_squares + j + 4 * half));
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.settled_squares + j + 4 * half));
                 const __m128i squares23 = _mm_sub_epi32(
                     _mm_add_epi32(_mm_slli_epi32(squares, 4), _mm_slli_epi32(squares, 3)), squares);
                 const __m128i spread = _mm_sub_epi32(squares23, _mm_madd_epi16(sum, sum));
@@ -155,8 +155,8 @@ struct OriginalBlend {
         }
 #endif
         for (; j < end; ++j) {
-            const std::int32_t sum = b.rest_sum[j];
-            const std::int32_t spread = 23 * std::int32_t(b.rest_squares[j]) - sum * sum;
+            const std::int32_t sum = b.settled_sum[j];
+            const std::int32_t spread = 23 * std::int32_t(b.settled_squares[j]) - sum * sum;
             b.surely_unflat[j] |= std::uint8_t(spread >= limit);
         }
     }

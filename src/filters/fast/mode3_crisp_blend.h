@@ -15,7 +15,7 @@
 namespace {
 
 // Mode 3's spread ratio for every squared deviation sum, as crispBlendValue
-// is given it, made whole the first time mode 3 runs (about 3 MB, a
+// is given it, filled in whole the first time mode 3 runs (about 3 MB, a
 // millisecond or two): the walk then looks ratios up with no test on the
 // way, so the rows' visits can run side by side.
 alignas(16) double crisp_ratio_by_squares[MAX_SQUARED_DEVIATION_SUM + 1];

@@ -30,14 +30,14 @@ struct RowBuffers {
     std::uint32_t column_squares_with_centre[ROW_STRIDE];
     int columns_end;  // columns sorted so far: [0, columns_end)
     int sums_end;     // columns summed so far, as far as asked for
-    // For every visit: the 11th, 12th and 13th smallest of the 23 values
-    // that do not depend on the row's own results, their sum and their sum
-    // of squares.
+    // For every visit: the 11th, 12th and 13th smallest of its 23 settled
+    // values (those that do not depend on the row's own results), their
+    // sum and their sum of squares.
     std::uint8_t rank_low[ROW_STRIDE];
     std::uint8_t rank_mid[ROW_STRIDE];
     std::uint8_t rank_high[ROW_STRIDE];
-    std::uint16_t rest_sum[ROW_STRIDE];
-    std::uint32_t rest_squares[ROW_STRIDE];
+    std::uint16_t settled_sum[ROW_STRIDE];
+    std::uint32_t settled_squares[ROW_STRIDE];
     // Mode 2: set where the 23 values alone already spread too far for the
     // window to be flat, whatever the two rewritten ones turn out to be.
     std::uint8_t surely_unflat[ROW_STRIDE];

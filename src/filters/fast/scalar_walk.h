@@ -46,8 +46,8 @@ struct Visit {
     int median() const {
         return medianWith(far, near, buffers.rank_low[k], buffers.rank_mid[k], buffers.rank_high[k]);
     }
-    int sum() const { return buffers.rest_sum[k] + far + near; }
-    int squares() const { return int(buffers.rest_squares[k]) + far * far + near * near; }
+    int sum() const { return buffers.settled_sum[k] + far + near; }
+    int squares() const { return int(buffers.settled_squares[k]) + far * far + near * near; }
     int mean() const { return sum() / WINDOW_SIZE; }
     int squaredDeviationSum() const { return squaredDeviationSumOf(mean(), sum(), squares()); }
 };

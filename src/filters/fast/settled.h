@@ -37,7 +37,7 @@ FAST_LANES_INLINE std::array<V, COUNT> middleOf(const std::array<V, N>& sorted) 
 // merging those 8 with the last column's 5 takes fewer exchanges than
 // merging all 18.
 template <class V>
-void rankRestAt(RowBuffers& b, int j) {
+void rankSettledAt(RowBuffers& b, int j) {
     using fast_lanes::mergeSorted;
     const auto left = mergeSorted<V>(loadColumn<V, 4>(b.column_four, j - REACH),
                                      loadColumn<V, 4>(b.column_four, j - NEAR));
@@ -51,11 +51,11 @@ void rankRestAt(RowBuffers& b, int j) {
     storeLanes(b.rank_high + j, last[7]);
 }
 
-void sumRest(RowBuffers& b, int first, int end) {
+void sumSettled(RowBuffers& b, int first, int end) {
     for (int j = first; j < end; ++j) {
-        b.rest_sum[j] = std::uint16_t(b.column_sum[j - REACH] + b.column_sum[j - NEAR] + b.column_sum_with_centre[j] +
+        b.settled_sum[j] = std::uint16_t(b.column_sum[j - REACH] + b.column_sum[j - NEAR] + b.column_sum_with_centre[j] +
                                       b.column_sum_with_centre[j + NEAR] + b.column_sum_with_centre[j + REACH]);
-        b.rest_squares[j] = b.column_squares[j - REACH] + b.column_squares[j - NEAR] +
+        b.settled_squares[j] = b.column_squares[j - REACH] + b.column_squares[j - NEAR] +
                             b.column_squares_with_centre[j] + b.column_squares_with_centre[j + NEAR] +
                             b.column_squares_with_centre[j + REACH];
     }
@@ -70,11 +70,11 @@ void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes,
     const int columns_needed = end + REACH;
     makeColumns(b, centre_row, columns_needed < row_bytes ? columns_needed : row_bytes, sum_now);
     if (rank_now)
-        inLanes(REACH, first, end, [&](auto lanes, int j) { rankRestAt<decltype(lanes)>(b, j); });
+        inLanes(REACH, first, end, [&](auto lanes, int j) { rankSettledAt<decltype(lanes)>(b, j); });
     else
         std::fill(b.ranked + first, b.ranked + end, std::uint8_t(0));
     b.prepared_end = end;
-    if (sum_now) sumRest(b, first, end);
+    if (sum_now) sumSettled(b, first, end);
 }
 
 // The sums and sums of squares of the visits [first, end). Where earlier
@@ -86,7 +86,7 @@ void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int
     const int to = std::min(end + REACH, row_bytes);
     if (from < to) inLanes(0, from, to, [&](auto lanes, int p) { sumColumnAt(b, centre_row, p, lanes); });
     b.sums_end = std::max(b.sums_end, to);
-    sumRest(b, first, end);
+    sumSettled(b, first, end);
 }
 
 // The ranks of visit k and of the visits after it (or before, near the end
@@ -94,12 +94,12 @@ void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int
 void rankAround(RowBuffers& b, int k) {
     const int end = b.prepared_end;
     if (end - REACH < WideLanes::COUNT) {
-        rankRestAt<Lane1>(b, k);
+        rankSettledAt<Lane1>(b, k);
         b.ranked[k] = 1;
         return;
     }
     const int group = k < end - WideLanes::COUNT ? k : end - WideLanes::COUNT;
-    rankRestAt<WideLanes>(b, group);
+    rankSettledAt<WideLanes>(b, group);
     std::fill(b.ranked + group, b.ranked + group + WideLanes::COUNT, std::uint8_t(1));
 }
 
