@@ -3,6 +3,10 @@
 // value) and, where a mode asks, summed. Included by neighbourhood.cpp alone.
 #pragma once
 
+#if !defined(FAST_NEIGHBOURHOOD_PASS)
+#error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
+#endif
+
 #include <cstdint>
 
 #include "../../image/image_store.h"

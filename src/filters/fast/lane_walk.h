@@ -3,6 +3,10 @@
 // mode's lane step deciding each pixel. Included by neighbourhood.cpp alone.
 #pragma once
 
+#if !defined(FAST_NEIGHBOURHOOD_PASS)
+#error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <utility>

@@ -4,6 +4,10 @@
 // alone.
 #pragma once
 
+#if !defined(FAST_NEIGHBOURHOOD_PASS)
+#error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
+#endif
+
 #include <array>
 #include <cstdint>
 #include <cstring>

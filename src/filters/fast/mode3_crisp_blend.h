@@ -3,6 +3,10 @@
 // then its lane step. Included by neighbourhood.cpp alone.
 #pragma once
 
+#if !defined(FAST_NEIGHBOURHOOD_PASS)
+#error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
+#endif
+
 #include <cmath>
 #include <cstdint>
 

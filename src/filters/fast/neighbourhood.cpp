@@ -4,8 +4,10 @@
 
 #include "../mode_steps.h"
 // The pass's parts, each built on those above it. They are headers of this
-// file alone so that the pass stays one translation unit: the compiler then
-// writes the same machine code as for the pass in one file.
+// file alone (they say so if included anywhere else) so that the pass stays
+// one translation unit: the compiler then writes the same machine code as
+// for the pass in one file.
+#define FAST_NEIGHBOURHOOD_PASS
 #include "row_buffers.h"
 #include "columns.h"
 #include "settled.h"

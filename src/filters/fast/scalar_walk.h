@@ -4,6 +4,10 @@
 // Included by neighbourhood.cpp alone.
 #pragma once
 
+#if !defined(FAST_NEIGHBOURHOOD_PASS)
+#error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
+#endif
+
 #include <cstdint>
 
 #include "../../image/image_store.h"
