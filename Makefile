@@ -5,7 +5,7 @@ RUN_DIR ?= build-run
 JOBS ?= 2
 MAKEFLAGS += --no-print-directory
 
-.PHONY: build run test clean windows test-windows sanitize fuzz bench
+.PHONY: build run test test-quick clean windows test-windows sanitize fuzz bench
 .PHONY: package package-windows gallery
 
 build: needs-build
@@ -24,6 +24,11 @@ run: needs-run
 
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+# Every test but those labelled slow (the whole largest picture through the
+# plain forms): a few seconds instead of a minute.
+test-quick: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -LE slow
 
 # 32-bit Windows console program, cross-built with mingw-w64.
 windows: needs-windows

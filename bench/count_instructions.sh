@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Instructions the fast neighbourhood filters take, counted by callgrind:
 # modes 1 to 3 on a noisy sample, through the program as a user runs it,
-# counting only inside neighbourhoodPassFast. Unlike timings on a shared
+# counting only inside the modes' fast forms. Unlike timings on a shared
 # machine, the counts are the same from run to run, so small changes show.
 #   bash bench/count_instructions.sh [BUILD_DIR] [SIZE]   (default: build 1000)
 set -euo pipefail
@@ -14,7 +14,8 @@ cd "$work"
 # Mode 1 with the suggested coefficient, mode 3 with the first preset.
 answers=('' 'sample\nout\n1\n20\n' 'sample\nout\n2\n' 'sample\nout\n3\n1\n')
 for mode in 1 2 3; do
-  printf "${answers[$mode]}" | valgrind --tool=callgrind --toggle-collect='neighbourhoodPassFast*' \
+  printf "${answers[$mode]}" | valgrind --tool=callgrind --toggle-collect='medianReplacementFast*' \
+    --toggle-collect='originalBlendFast*' --toggle-collect='crispSmoothBlendFast*' \
     --callgrind-out-file="cg.$mode" "$build/denoise" >/dev/null 2>&1
   echo "mode $mode: $(awk '/^totals:/ { print $2 }' "cg.$mode") instructions"
 done

@@ -12,10 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "filters/fast_neighbourhood.h"
-#include "filters/fast_smoothing.h"
-#include "filters/neighbourhood.h"
-#include "filters/smoothing.h"
+#include "filters/filter_modes.h"
 #include "image/image_store.h"
 #include "sample_picture.h"
 
@@ -73,19 +70,11 @@ FilterSettings settingsOfMode(int mode) {
     }
 }
 
-Filter fastFilterOfMode(int mode) {
-    const FilterSettings settings = settingsOfMode(mode);
-    if (mode == FILTER_MODE_SMOOTHING) return [](std::uint8_t* image, PictureSize size) { smoothFast(image, size, null_console); };
-    return [settings](std::uint8_t* image, PictureSize size) {
-        neighbourhoodPassFast(image, size, settings, null_console);
-    };
-}
-
-Filter plainFilterOfMode(int mode) {
-    const FilterSettings settings = settingsOfMode(mode);
-    if (mode == FILTER_MODE_SMOOTHING) return [](std::uint8_t* image, PictureSize size) { smoothPlain(image, size, null_console); };
-    return [settings](std::uint8_t* image, PictureSize size) {
-        neighbourhoodPassPlain(image, size, settings, null_console);
+// One of the mode's two forms, as the program runs it (start message first).
+Filter filterOf(const FilterMode& mode, FilterForm form) {
+    const FilterSettings settings = settingsOfMode(mode.number);
+    return [&mode, form, settings](std::uint8_t* image, PictureSize size) {
+        runFilterForm(mode, form, image, size, settings, null_console);
     };
 }
 
@@ -120,14 +109,15 @@ void timeOpenCv(benchmark::State& state, int n, bool median) {
 
 void registerAll() {
     for (int n : SIZES) {
-        for (int mode = 0; mode <= 3; ++mode) {
-            const std::string mode_name = "mode" + std::to_string(mode);
+        for (const FilterMode& mode : FILTER_MODES) {
+            const std::string mode_name = "mode" + std::to_string(mode.number);
             addBenchmark(nameOf("fast/" + mode_name, n),
-                         [n, mode](benchmark::State& s) { timeFilter(s, n, fastFilterOfMode(mode)); });
-            const int plain_largest = mode == 0 ? PLAIN_SMOOTHING_LARGEST : PLAIN_NEIGHBOURHOOD_LARGEST;
+                         [n, &mode](benchmark::State& s) { timeFilter(s, n, filterOf(mode, mode.fast)); });
+            const int plain_largest =
+                mode.number == FILTER_MODE_SMOOTHING ? PLAIN_SMOOTHING_LARGEST : PLAIN_NEIGHBOURHOOD_LARGEST;
             if (n <= plain_largest)
                 addBenchmark(nameOf("plain/" + mode_name, n),
-                             [n, mode](benchmark::State& s) { timeFilter(s, n, plainFilterOfMode(mode)); });
+                             [n, &mode](benchmark::State& s) { timeFilter(s, n, filterOf(mode, mode.plain)); });
         }
 #if defined(DENOISE_BENCH_OPENCV)
         addBenchmark(nameOf("opencv/medianBlur", n), [n](benchmark::State& s) { timeOpenCv(s, n, true); });
@@ -154,7 +144,8 @@ void printRatios(const std::map<std::string, double>& ms) {
     };
     std::printf("\n%-6s %5s %10s %10s %12s %10s %11s\n", "mode", "size", "fast ms", "OpenCV ms", "fast/OpenCV",
                 "plain ms", "plain/fast");
-    for (int mode = 0; mode <= 3; ++mode) {
+    for (const FilterMode& filter_mode : FILTER_MODES) {
+        const int mode = filter_mode.number;
         for (int n : SIZES) {
             const double fast = find(nameOf("fast/mode" + std::to_string(mode), n));
             const double opencv = find(nameOf(mode == 0 ? "opencv/filter2D" : "opencv/medianBlur", n));

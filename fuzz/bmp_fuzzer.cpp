@@ -11,11 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <vector>
 
-#include "filters/neighbourhood.h"
-#include "filters/smoothing.h"
+#include "filters/filter_modes.h"
 #include "image/bmp_format.h"
 #include "image/filter_stage.h"
 #include "image/image_store.h"
@@ -126,7 +126,7 @@ FilterSettings settingsFrom(const std::uint8_t* bytes, std::size_t count) {
     std::uint8_t code[4] = {0, 0, 0, 0};
     std::memcpy(code, bytes, count < sizeof code ? count : sizeof code);
     FilterSettings settings;
-    settings.filter_mode = code[0] & 3;
+    settings.filter_mode = FILTER_MODES[code[0] % std::size(FILTER_MODES)].number;
     settings.removal_coefficient = parameterFromByte(code[1], 0.25);  // spreads run 0..50 %
     settings.max_threshold = parameterFromByte(code[2], 1.0 / 128.0);  // deviations run 0..1
     settings.min_threshold = parameterFromByte(code[3], 1.0 / 128.0);
@@ -142,13 +142,11 @@ struct Console {
     void finish() { std::fclose(file); }
 };
 
-// Whatever form the filter table selects must give the plain form's bytes
+// Whatever form the filter stage selects must give the plain form's bytes
 // and console text: the plain forms are the reference.
 void runPlainForm(std::uint8_t* picture, PictureSize size, const FilterSettings& settings, std::FILE* console) {
-    if (settings.filter_mode == FILTER_MODE_SMOOTHING)
-        smoothPlain(picture, size, console);
-    else
-        neighbourhoodPassPlain(picture, size, settings, console);
+    const FilterMode* mode = filterModeOf(settings.filter_mode);
+    if (mode != nullptr) runFilterForm(*mode, mode->plain, picture, size, settings, console);
 }
 
 // The filters may only change the interior: the two-pixel frame and the

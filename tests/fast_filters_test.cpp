@@ -7,72 +7,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "filters/fast_neighbourhood.h"
-#include "filters/fast_smoothing.h"
+#include "filters/fast/neighbourhood.h"
 #include "filters/mode_steps.h"
 #include "filters/neighbourhood.h"
-#include "filters/smoothing.h"
-#include "image/filter_stage.h"
 #include "sample_picture.h"
+#include "test_support.h"
 
 namespace {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double INF = std::numeric_limits<double>::infinity();
 
-struct Outcome {
-    std::vector<std::uint8_t> image;
-    std::string console;
-};
-
-// The picture in the filters' layout: rows of ROW_STRIDE bytes.
-std::vector<std::uint8_t> storeOf(const sample::Picture& picture) {
-    std::vector<std::uint8_t> store(std::size_t(picture.height) * ROW_STRIDE, 0);
-    for (int r = 0; r < picture.height; ++r)
-        for (int x = 0; x < picture.width; ++x)
-            for (int c = 0; c < 3; ++c)
-                store[pixelIndex(r, x, c)] = picture.rgb[(std::size_t(r) * picture.width + x) * 3 + c];
-    return store;
-}
-
-using Filter = std::function<void(std::uint8_t*, PictureSize, const FilterSettings&, std::FILE*)>;
-
-Outcome run(const Filter& filter, const sample::Picture& picture, const FilterSettings& settings) {
-    Outcome outcome{storeOf(picture), {}};
-    std::FILE* console = std::tmpfile();
-    filter(outcome.image.data(), PictureSize{picture.height, picture.width}, settings, console);
-    const long length = std::ftell(console);
-    outcome.console.resize(std::size_t(length));
-    std::rewind(console);
-    if (length > 0) {
-        EXPECT_EQ(std::fread(&outcome.console[0], 1, std::size_t(length), console), std::size_t(length));
-    }
-    std::fclose(console);
-    return outcome;
-}
-
-void plainFilter(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
-    if (settings.filter_mode == FILTER_MODE_SMOOTHING)
-        smoothPlain(image, size, console);
-    else
-        neighbourhoodPassPlain(image, size, settings, console);
-}
-
-// The fast forms as the program reaches them.
-void programFilter(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
-    runFilterStage(image, size, settings, console);
-}
+using testing_support::FilterOutcome;
+using testing_support::filtered;
 
 // Returns whether they agreed, so that loops can stop at the first case.
 bool fastMatchesPlain(const sample::Picture& picture, const FilterSettings& settings, const std::string& what) {
-    const Outcome plain = run(plainFilter, picture, settings);
-    const Outcome fast = run(programFilter, picture, settings);
+    const FilterOutcome plain = filtered(testing_support::runPlainFilter, picture, settings);
+    const FilterOutcome fast = filtered(testing_support::runProgramFilter, picture, settings);
     const bool same_console = plain.console == fast.console;
     const bool same_image = plain.image == fast.image;
     EXPECT_TRUE(same_console) << what;

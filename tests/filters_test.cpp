@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "filters/filter_modes.h"
 #include "filters/mode_steps.h"
 #include "filters/neighbourhood.h"
-#include "filters/smoothing.h"
 #include "test_support.h"
 
 namespace {
@@ -27,25 +27,20 @@ void fillPicture(int height, int width, std::uint8_t value) {
 
 std::uint8_t& at(int r, int x, int c) { return image[pixelIndex(r, x, c)]; }
 
-// Runs `filter` with its console captured.
-template <typename Filter>
-std::string captureConsole(Filter filter) {
-    std::FILE* console = std::tmpfile();
-    filter(console);
-    std::string text;
-    std::rewind(console);
-    for (int ch; (ch = std::fgetc(console)) != EOF;) text.push_back(char(ch));
-    std::fclose(console);
-    return text;
-}
+using testing_support::captureConsole;
+using testing_support::runPlainFilter;
 
+// The plain filters, as the modes' table runs them (start message first).
 std::string smooth(int height, int width) {
-    return captureConsole([&](std::FILE* console) { smoothPlain(image.data(), PictureSize{height, width}, console); });
+    return captureConsole([&](std::FILE* console) {
+        runPlainFilter(image.data(), PictureSize{height, width}, FilterSettings{FILTER_MODE_SMOOTHING, 0, 0, 0},
+                       console);
+    });
 }
 
 std::string neighbourhood(int height, int width, FilterSettings settings) {
     return captureConsole(
-        [&](std::FILE* console) { neighbourhoodPassPlain(image.data(), PictureSize{height, width}, settings, console); });
+        [&](std::FILE* console) { runPlainFilter(image.data(), PictureSize{height, width}, settings, console); });
 }
 
 FilterSettings medianSettings(double coefficient) { return FilterSettings{FILTER_MODE_MEDIAN, coefficient, 0.0, 0.0}; }
@@ -198,6 +193,22 @@ TEST(MedianReplacement, WorksInPlace) {
     EXPECT_EQ(at(2, 4, 0), 0);
 }
 
+TEST(FilterModes, TableHoldsEveryMenuModeOnceWithItsStartMessage) {
+    const std::string smoothing = testing_support::console("平滑化フィルタの処理中\n");
+    const std::string median = testing_support::console("メディアン・フィルタの処理中\n");
+    int next = 0;
+    for (const FilterMode& mode : FILTER_MODES) {
+        EXPECT_EQ(mode.number, next++) << "the menu's order";
+        EXPECT_EQ(mode.start_message, mode.number == FILTER_MODE_SMOOTHING ? smoothing : median) << mode.number;
+        EXPECT_NE(mode.plain, nullptr);
+        EXPECT_NE(mode.fast, nullptr);
+        EXPECT_NE(mode.plain, mode.fast) << "the program must not check a form against itself";
+        EXPECT_EQ(filterModeOf(mode.number), &mode);
+    }
+    EXPECT_EQ(next, 4);
+    for (const int missing : {-1, 4, 7, 1 << 30}) EXPECT_EQ(filterModeOf(missing), nullptr) << missing;
+}
+
 TEST(NeighbourhoodPass, PrintsOneLinePerRowAndLeavesTheFrame) {
     const std::string heading = testing_support::console("メディアン・フィルタの処理中\n");
     fillPicture(4, 9, 50);
@@ -205,7 +216,7 @@ TEST(NeighbourhoodPass, PrintsOneLinePerRowAndLeavesTheFrame) {
     // Rows without interior pixels still report progress.
     fillPicture(6, 3, 50);
     EXPECT_EQ(neighbourhood(6, 3, medianSettings(0)), heading + progressLine("33.3") + progressLine("50.0"));
-    // Modes outside 1..3 run nothing and print nothing.
+    // Modes outside 0..3 run nothing and print nothing.
     EXPECT_EQ(neighbourhood(6, 6, FilterSettings{7, 0, 0, 0}), "");
 
     std::uint32_t state = 99;

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "filters/neighbourhood.h"
-#include "filters/smoothing.h"
 #include "memory_source.h"
 #include "sample_picture.h"
 #include "test_support.h"
@@ -26,12 +24,8 @@ std::vector<std::uint8_t> filteredPlainly(const std::vector<std::uint8_t>& file,
     EXPECT_EQ(loadBmp(memorySource(&memory), &kept, &geometry, image.data()), BmpStatus::ok);
     const PixelLayout layout = pixelLayoutOf(geometry);
     const PictureSize size{layout.height, layout.width};
-    std::FILE* null_console = std::tmpfile();
-    if (settings.filter_mode == FILTER_MODE_SMOOTHING)
-        smoothPlain(image.data(), size, null_console);
-    else
-        neighbourhoodPassPlain(image.data(), size, settings, null_console);
-    std::fclose(null_console);
+    testing_support::captureConsole(
+        [&](std::FILE* console) { testing_support::runPlainFilter(image.data(), size, settings, console); });
     std::vector<std::uint8_t> bytes;
     EXPECT_TRUE(saveBmp(vectorSink(&bytes), kept, geometry, image.data()));
     return bytes;

@@ -21,7 +21,46 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "filters/filter_modes.h"
+#include "image/filter_stage.h"
+
 namespace testing_support {
+
+std::vector<std::uint8_t> storeOf(const sample::Picture& picture) {
+    std::vector<std::uint8_t> store(std::size_t(picture.height) * ROW_STRIDE, 0);
+    for (int r = 0; r < picture.height; ++r)
+        std::copy_n(&picture.rgb[std::size_t(r) * picture.width * 3], std::size_t(picture.width) * 3,
+                    &store[pixelIndex(r, 0, 0)]);
+    return store;
+}
+
+std::string captureConsole(const std::function<void(std::FILE* console)>& write) {
+    std::FILE* console = std::tmpfile();
+    EXPECT_NE(console, nullptr);
+    if (console == nullptr) return "";
+    write(console);
+    std::string text;
+    std::rewind(console);
+    for (int ch; (ch = std::fgetc(console)) != EOF;) text.push_back(char(ch));
+    std::fclose(console);
+    return text;
+}
+
+void runPlainFilter(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+    const FilterMode* mode = filterModeOf(settings.filter_mode);
+    if (mode != nullptr) runFilterForm(*mode, mode->plain, image, size, settings, console);
+}
+
+void runProgramFilter(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+    runFilterStage(image, size, settings, console);
+}
+
+FilterOutcome filtered(FilterRun run, const sample::Picture& picture, const FilterSettings& settings) {
+    FilterOutcome outcome{storeOf(picture), {}};
+    outcome.console =
+        captureConsole([&](std::FILE* console) { run(outcome.image.data(), sizeOf(picture), settings, console); });
+    return outcome;
+}
 
 TemporaryFolder::TemporaryFolder() {
     const char* base = std::getenv("TMPDIR");

@@ -1,15 +1,48 @@
-// Running the built program as a user would: in a folder of its own, with
-// answers on standard input, capturing what it prints.
+// What the tests share: running the built program as a user would (in a
+// folder of its own, with answers on standard input, capturing what it
+// prints), and running the filters in memory (picture stores, captured
+// console text, the plain or the program's form of a mode).
 #pragma once
 
 #include <sys/types.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "image/image_store.h"
+#include "sample_picture.h"
+
 namespace testing_support {
+
+// ---- the filters in memory
+
+// The picture in the filters' layout: its rows of ROW_STRIDE bytes, zero
+// beside the picture.
+std::vector<std::uint8_t> storeOf(const sample::Picture& picture);
+
+constexpr PictureSize sizeOf(const sample::Picture& picture) { return PictureSize{picture.height, picture.width}; }
+
+// What `write` prints to the console it is given.
+std::string captureConsole(const std::function<void(std::FILE* console)>& write);
+
+// The filter of settings.filter_mode with its start message, by the modes'
+// table: in its plain form (the reference), or in the form the program's
+// filter stage runs. A number no mode has runs nothing and prints nothing.
+void runPlainFilter(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void runProgramFilter(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+
+// A picture filtered by one of the two, with what it printed.
+struct FilterOutcome {
+    std::vector<std::uint8_t> image;
+    std::string console;
+};
+using FilterRun = void (*)(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+FilterOutcome filtered(FilterRun run, const sample::Picture& picture, const FilterSettings& settings);
+
+// ---- the program as a user runs it
 
 // A fresh folder under the system's temporary folder, removed with everything
 // in it when the object goes.

@@ -1,58 +1,50 @@
 // The program's filters against the plain forms on the largest picture, in
-// every mode: rows as long as the store allows, and every band and chunk
-// boundary the fast forms have. Slow (the plain pass takes seconds), so one
-// setting per mode.
+// every mode of the modes' table: rows as long as the store allows, and
+// every band and chunk boundary the fast forms have. Slow (the plain pass
+// takes seconds), so one setting per mode, and one test per mode so that
+// they can run side by side.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
-#include <vector>
+#include <ostream>
+#include <string>
 
-#include "filters/neighbourhood.h"
-#include "filters/smoothing.h"
-#include "image/filter_stage.h"
+#include "filters/filter_modes.h"
 #include "sample_picture.h"
+#include "test_support.h"
 
 namespace {
 
-std::vector<std::uint8_t> storeOf(const sample::Picture& picture) {
-    std::vector<std::uint8_t> store(IMAGE_BYTES);
-    for (int r = 0; r < picture.height; ++r)
-        std::memcpy(store.data() + pixelIndex(r, 0, 0), picture.rgb.data() + std::size_t(r) * picture.width * 3,
-                    std::size_t(picture.width) * 3);
-    return store;
-}
+const FilterSettings SETTINGS[] = {
+    {FILTER_MODE_SMOOTHING, 0, 0, 0},
+    {FILTER_MODE_MEDIAN, 8.0, 0, 0},
+    {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0},
+    {FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 0.2, 0.0},
+};
 
-std::string consoleText(std::FILE* console) {
-    std::string text;
-    std::rewind(console);
-    for (int ch; (ch = std::fgetc(console)) != EOF;) text.push_back(char(ch));
-    std::fclose(console);
-    return text;
-}
+class WholePictureFilters : public ::testing::TestWithParam<FilterMode> {};
 
 }  // namespace
 
-TEST(WholePictureFilters, ProgramMatchesPlainFormsOnTheLargestPicture) {
+// Names the mode in the test's name, rather than its bytes.
+void PrintTo(const FilterMode& mode, std::ostream* out) { *out << "mode " << mode.number; }
+
+TEST_P(WholePictureFilters, ProgramMatchesPlainFormsOnTheLargestPicture) {
+    const FilterMode& mode = GetParam();
+    const FilterSettings* setting = nullptr;
+    for (const FilterSettings& s : SETTINGS)
+        if (s.filter_mode == mode.number) setting = &s;
+    ASSERT_NE(setting, nullptr) << "no setting for mode " << mode.number;
     const sample::Picture picture = sample::makeNoisyPicture(MAX_IMAGE_COLUMNS, MAX_IMAGE_ROWS, 2024);
-    const PictureSize size{picture.height, picture.width};
-    const FilterSettings settings[] = {
-        {FILTER_MODE_SMOOTHING, 0, 0, 0},
-        {FILTER_MODE_MEDIAN, 8.0, 0, 0},
-        {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0},
-        {FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 0.2, 0.0},
-    };
-    for (const FilterSettings& setting : settings) {
-        std::vector<std::uint8_t> program = storeOf(picture);
-        std::vector<std::uint8_t> plain = program;
-        std::FILE* program_console = std::tmpfile();
-        std::FILE* plain_console = std::tmpfile();
-        runFilterStage(program.data(), size, setting, program_console);
-        if (setting.filter_mode == FILTER_MODE_SMOOTHING)
-            smoothPlain(plain.data(), size, plain_console);
-        else
-            neighbourhoodPassPlain(plain.data(), size, setting, plain_console);
-        EXPECT_TRUE(program == plain) << "mode " << setting.filter_mode;
-        EXPECT_EQ(consoleText(program_console), consoleText(plain_console)) << "mode " << setting.filter_mode;
-    }
+    const testing_support::FilterOutcome program =
+        testing_support::filtered(testing_support::runProgramFilter, picture, *setting);
+    const testing_support::FilterOutcome plain =
+        testing_support::filtered(testing_support::runPlainFilter, picture, *setting);
+    EXPECT_TRUE(program.image == plain.image);
+    EXPECT_EQ(program.console, plain.console);
+    EXPECT_FALSE(plain.console.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryMode, WholePictureFilters, ::testing::ValuesIn(FILTER_MODES),
+                         [](const ::testing::TestParamInfo<FilterMode>& info) {
+                             return "mode" + std::to_string(info.param.number);
+                         });

@@ -4,8 +4,6 @@
 
 #include <cstdint>
 
-#include "neighbourhood.h"
-
 // Mode 1: the median replaces the channel when the window's spread exceeds
 // the coefficient. Returns whether it does.
 bool medianReplaces(double spread_percent, double removal_coefficient);

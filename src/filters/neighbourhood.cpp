@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "../front/messages.h"
 #include "mode_steps.h"
 #include "progress.h"
 
@@ -58,30 +57,10 @@ void crispSmoothBlendStep(std::uint8_t* value, const WindowStatistics& s, const 
         *value = crispBlendValue(s.median, s.centre_value, s.spread_ratio);
 }
 
-struct ModeStepEntry {
-    int filter_mode;
-    ModeStep step;
-};
-
-constexpr ModeStepEntry MODE_STEPS[] = {
-    {FILTER_MODE_MEDIAN, medianReplacementStep},
-    {FILTER_MODE_ORIGINAL_BLEND, originalBlendStep},
-    {FILTER_MODE_CRISP_SMOOTH_BLEND, crispSmoothBlendStep},
-};
-
-ModeStep modeStepFor(int filter_mode) {
-    for (const ModeStepEntry& entry : MODE_STEPS)
-        if (entry.filter_mode == filter_mode) return entry.step;
-    return nullptr;
-}
-
-}  // namespace
-
-void neighbourhoodPassPlain(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
-                            std::FILE* console) {
-    const ModeStep step = modeStepFor(settings.filter_mode);
-    if (step == nullptr) return;
-    std::fputs(kMedianStarted, console);
+// Every interior channel in raster order, each gathered, sorted and handed
+// with its statistics to the mode's step.
+void neighbourhoodPass(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console,
+                       ModeStep step) {
     std::uint8_t window[WINDOW_SIZE];
     WindowStatistics statistics;
     for (int row = 2; row <= size.height - 3; ++row) {
@@ -96,4 +75,20 @@ void neighbourhoodPassPlain(std::uint8_t* image, PictureSize size, const FilterS
         }
         printProgressLines(console, row, size.height, 1);
     }
+}
+
+}  // namespace
+
+void medianReplacementPlain(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+                            std::FILE* console) {
+    neighbourhoodPass(image, size, settings, console, medianReplacementStep);
+}
+
+void originalBlendPlain(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+    neighbourhoodPass(image, size, settings, console, originalBlendStep);
+}
+
+void crispSmoothBlendPlain(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+                           std::FILE* console) {
+    neighbourhoodPass(image, size, settings, console, crispSmoothBlendStep);
 }

@@ -34,7 +34,9 @@ void sortWindow(std::uint8_t* window);
 // build on each other.
 void computeStatistics(const std::uint8_t* sorted_window, std::uint8_t centre_value, WindowStatistics* statistics);
 
-// The plain form of the whole pass for filter modes 1, 2 and 3; any other
-// mode leaves the picture as it is.
-void neighbourhoodPassPlain(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+// The plain forms of the whole pass, with the step of filter mode 1, 2 or 3.
+void medianReplacementPlain(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
                             std::FILE* console);
+void originalBlendPlain(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void crispSmoothBlendPlain(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+                           std::FILE* console);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "../front/messages.h"
+#include "../messages/messages.h"
 
 namespace {
 

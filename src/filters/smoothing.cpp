@@ -1,6 +1,5 @@
 #include "smoothing.h"
 
-#include "../front/messages.h"
 #include "progress.h"
 
 namespace {
@@ -24,8 +23,7 @@ std::uint8_t smoothedValue(const std::uint8_t* image, int row, int column, int c
 
 }  // namespace
 
-void smoothPlain(std::uint8_t* image, PictureSize size, std::FILE* console) {
-    std::fputs(kSmoothingStarted, console);
+void smoothPlain(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
     for (int row = 2; row <= size.height - 3; ++row) {
         for (int column = 2; column <= size.width - 3; ++column) {
             for (int channel = 0; channel < CHANNELS_PER_PIXEL; ++channel)

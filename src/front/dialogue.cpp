@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "../image/platform_files.h"
-#include "messages.h"
+#include "../messages/messages.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "../image/bmp_files.h"
 #include "../image/image_store.h"
 #include "../image/platform_files.h"
+#include "../messages/messages.h"
 #include "dialogue.h"
-#include "messages.h"
 
 int main() {
     letWritesFailOverSizeLimit();

@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "../front/messages.h"
+#include "../messages/messages.h"
 #include "bmp_format.h"
 #include "filter_stage.h"
 #include "image_store.h"
 #include "platform_files.h"
+#include "read_refusal.h"
 
 namespace {
 

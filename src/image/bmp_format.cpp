@@ -104,16 +104,16 @@ std::uint8_t row_buffer[ROW_STRIDE + 4];
 }  // namespace
 
 BmpStatus parseBmpHeader(const std::uint8_t* bytes, std::size_t available, ImageGeometry* geometry,
-                         std::size_t* header_bytes) {
+                         std::size_t* header_size) {
     // Checked in file order, so each field is looked at only once the bytes
     // before it are known to be present and valid.
-    *header_bytes = FILE_HEADER_BYTES;
+    *header_size = FILE_HEADER_BYTES;
     if (available < FILE_HEADER_BYTES) return BmpStatus::truncated_header;
     if (readU16(bytes) != BMP_SIGNATURE) return BmpStatus::not_a_bmp;
     const std::uint32_t pixel_offset = readU32(bytes + 10);
     if (pixel_offset < SMALLEST_HEADER_BYTES || pixel_offset > MAX_HEADER_BYTES)
         return BmpStatus::bad_pixel_offset;
-    *header_bytes = pixel_offset;
+    *header_size = pixel_offset;
     if (available < pixel_offset) return BmpStatus::truncated_header;
 
     fillGeometry(bytes, geometry);

@@ -58,11 +58,11 @@ constexpr std::size_t FILE_HEADER_BYTES = 14;
 
 // Checks the header bytes and fills the geometry. Pure: reads nothing but
 // the `available` bytes given. When the bytes seen so far are valid but not
-// enough, returns truncated_header with *header_bytes set to how many bytes
+// enough, returns truncated_header with *header_size set to how many bytes
 // the header needs (at least `available` + 1), so the caller can read more
 // and ask again.
 BmpStatus parseBmpHeader(const std::uint8_t* bytes, std::size_t available, ImageGeometry* geometry,
-                         std::size_t* header_bytes);
+                         std::size_t* header_size);
 
 // Only meaningful for a geometry that parseBmpHeader accepted.
 PixelLayout pixelLayoutOf(const ImageGeometry& geometry);

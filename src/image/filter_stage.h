@@ -1,4 +1,5 @@
-// The one place that turns filter_mode into the filter that runs.
+// The filter stage the program runs: the fast form of the mode that
+// filter_mode names, as the filter modes' table gives it.
 #pragma once
 
 #include <cstdint>

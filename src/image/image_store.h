@@ -23,17 +23,7 @@ constexpr std::size_t pixelIndex(int r, int x, int c) {
     return std::size_t(r) * ROW_STRIDE + std::size_t(x) * CHANNELS_PER_PIXEL + std::size_t(c);
 }
 
-// The answers of the dialogue; zero or empty until it runs.
-struct FilterParameters {
-    char input_name[NAME_BUFFER_SIZE];
-    char output_name[NAME_BUFFER_SIZE];
-    std::int32_t filter_mode;
-    double removal_coefficient;
-    double max_threshold;
-    double min_threshold;
-};
-
-// A parameter-free view of what the filters need from the dialogue.
+// What the filters take from the dialogue's answers.
 struct FilterSettings {
     std::int32_t filter_mode;
     double removal_coefficient;
@@ -41,9 +31,14 @@ struct FilterSettings {
     double min_threshold;
 };
 
-constexpr FilterSettings filterSettingsOf(const FilterParameters& p) {
-    return FilterSettings{p.filter_mode, p.removal_coefficient, p.max_threshold, p.min_threshold};
-}
+// The answers of the dialogue; zero or empty until it runs: the two names
+// and the filter's settings, written once here so the two cannot drift.
+struct FilterParameters : FilterSettings {
+    char input_name[NAME_BUFFER_SIZE];
+    char output_name[NAME_BUFFER_SIZE];
+};
+
+constexpr FilterSettings filterSettingsOf(const FilterParameters& p) { return p; }
 
 // The header fields of the input file, kept from reading to writing. Only
 // biWidth and biHeight are interpreted; the rest are read to be checked and

@@ -1,9 +1,9 @@
 // Every text the program prints, in one place. The definitions are UTF-8 in
 // the source and are compiled to the console's encoding (Shift-JIS by
 // default), so they are declared here and defined in messages.cpp alone.
+// The lowest layer: it includes nothing of the program, and every other
+// folder may include it.
 #pragma once
-
-#include "../image/bmp_format.h"
 
 // Banner and dialogue.
 extern const char kBannerStars[];
@@ -48,5 +48,18 @@ extern const char kReadOpenFailedTrailer[];
 extern const char kWriteOpenFailed[];
 extern const char kWriteFailed[];
 
-// The refusal printed for a file that loadBmp turned down.
-const char* readRefusalText(BmpStatus status);
+// Refusals of a file that loadBmp turned down, one per reason; the image
+// layer maps its reasons onto them.
+extern const char kRefusalTruncatedHeader[];
+extern const char kRefusalNotABmp[];
+extern const char kRefusalUnsupportedHeader[];
+extern const char kRefusalBadPixelOffset[];
+extern const char kRefusalUnsupportedBitDepth[];
+extern const char kRefusalCompressed[];
+extern const char kRefusalEmptyPicture[];
+extern const char kRefusalNegativeWidth[];
+extern const char kRefusalPictureTooLarge[];
+extern const char kRefusalTruncatedPixels[];
+extern const char kRefusalTrailingTooLarge[];
+extern const char kRefusalReadError[];
+extern const char kRefusalUnknown[];  // a reason with no text of its own

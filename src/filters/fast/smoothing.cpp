@@ -1,8 +1,7 @@
-#include "fast_smoothing.h"
+#include "smoothing.h"
 
-#include "../front/messages.h"
-#include "fast_rows.h"
-#include "progress.h"
+#include "../progress.h"
+#include "row_order.h"
 
 namespace {
 
@@ -92,8 +91,7 @@ struct SmoothingRows {
 
 }  // namespace
 
-void smoothFast(std::uint8_t* image, PictureSize size, std::FILE* console) {
-    std::fputs(kSmoothingStarted, console);
+void smoothFast(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
     SmoothingRows rows{size.width * CHANNELS_PER_PIXEL};
     for (int row = 2; row <= size.height - 3; row += 2) {
         const bool pair = row + 1 <= size.height - 3;

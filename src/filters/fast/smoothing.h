@@ -10,6 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "../image/image_store.h"
+#include "../../image/image_store.h"
 
-void smoothFast(std::uint8_t* image, PictureSize size, std::FILE* console);
+void smoothFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);

@@ -44,32 +44,16 @@ const char kReadOpenFailedTrailer[] = "\n\n\n\n\n";
 const char kWriteOpenFailed[] = "writeBmp: Open error!\n";
 const char kWriteFailed[] = "writeBmp: 書き込みに失敗しました。出力ファイルは作成されていません!\n";
 
-namespace {
-
-struct ReadRefusal {
-    BmpStatus status;
-    const char* text;
-};
-
-constexpr ReadRefusal READ_REFUSALS[] = {
-    {BmpStatus::truncated_header, "readBmp: ファイルがヘッダの途中で終わっています!\n"},
-    {BmpStatus::not_a_bmp, "readBmp: BMPファイルではありません!\n"},
-    {BmpStatus::unsupported_header, "readBmp: 対応していない形式のBMPヘッダです!\n"},
-    {BmpStatus::bad_pixel_offset, "readBmp: 画素データの位置が正しくありません!\n"},
-    {BmpStatus::unsupported_bit_depth, "readBmp: 24ビットカラーのBMPファイルではありません!\n"},
-    {BmpStatus::compressed, "readBmp: 圧縮されたBMPファイルには対応していません!\n"},
-    {BmpStatus::empty_picture, "readBmp: 画像の幅または高さが0です!\n"},
-    {BmpStatus::negative_width, "readBmp: 画像の幅が負の値です!\n"},
-    {BmpStatus::picture_too_large, "readBmp: 画像が大きすぎます(幅・高さとも2000画素まで)!\n"},
-    {BmpStatus::truncated_pixels, "readBmp: ファイルが画素データの途中で終わっています!\n"},
-    {BmpStatus::trailing_too_large, "readBmp: 画素データの後ろのデータが大きすぎます(16MBまで)!\n"},
-    {BmpStatus::read_error, "readBmp: ファイルを読み込めません!\n"},
-};
-
-}  // namespace
-
-const char* readRefusalText(BmpStatus status) {
-    for (const ReadRefusal& refusal : READ_REFUSALS)
-        if (refusal.status == status) return refusal.text;
-    return "readBmp: ?\n";
-}
+const char kRefusalTruncatedHeader[] = "readBmp: ファイルがヘッダの途中で終わっています!\n";
+const char kRefusalNotABmp[] = "readBmp: BMPファイルではありません!\n";
+const char kRefusalUnsupportedHeader[] = "readBmp: 対応していない形式のBMPヘッダです!\n";
+const char kRefusalBadPixelOffset[] = "readBmp: 画素データの位置が正しくありません!\n";
+const char kRefusalUnsupportedBitDepth[] = "readBmp: 24ビットカラーのBMPファイルではありません!\n";
+const char kRefusalCompressed[] = "readBmp: 圧縮されたBMPファイルには対応していません!\n";
+const char kRefusalEmptyPicture[] = "readBmp: 画像の幅または高さが0です!\n";
+const char kRefusalNegativeWidth[] = "readBmp: 画像の幅が負の値です!\n";
+const char kRefusalPictureTooLarge[] = "readBmp: 画像が大きすぎます(幅・高さとも2000画素まで)!\n";
+const char kRefusalTruncatedPixels[] = "readBmp: ファイルが画素データの途中で終わっています!\n";
+const char kRefusalTrailingTooLarge[] = "readBmp: 画素データの後ろのデータが大きすぎます(16MBまで)!\n";
+const char kRefusalReadError[] = "readBmp: ファイルを読み込めません!\n";
+const char kRefusalUnknown[] = "readBmp: ?\n";

@@ -1,20 +1,26 @@
 // The fast form of the neighbourhood pass (filter modes 1 to 3): the same
-// bytes and console text as neighbourhoodPassPlain, without gathering and
-// sorting 25 values for every visit.
+// bytes and console text as the plain forms of neighbourhood.h, without
+// gathering and sorting 25 values for every visit.
 //
 // Of a visit's 25 values only the two to its left in its own row depend on
-// this row's results. Everything the visit needs from the other 23 (their
-// 11th, 12th and 13th smallest, their sum and sum of squares) is found for
-// the whole row at once; a walk along the row then adds the two rewritten
-// values and lets the mode decide.
+// this row's results. Everything the visit needs from the other 23, its
+// settled values (their 11th, 12th and 13th smallest, their sum and sum of
+// squares), is found for the whole row at once; a walk along the row then
+// adds the two rewritten values and lets the mode decide. The pass's parts
+// are the headers beside this one; docs/design.md lists them.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 
-#include "../image/image_store.h"
+#include "../../image/image_store.h"
 
-void neighbourhoodPassFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+// The fast forms of filter modes 1, 2 and 3.
+void medianReplacementFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+                           std::FILE* console);
+void originalBlendFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void crispSmoothBlendFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+                          std::FILE* console);
 
 // The squared deviation sum of a window about its truncated mean is a whole
 // number; 255 * sum - 25 * mean^2 - 2 * mean * (sum mod 25) bounds it, and

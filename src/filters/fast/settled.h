@@ -1,0 +1,110 @@
+// The fast neighbourhood pass, per-row preparation, second half: from the
+// sorted and summed columns, each visit's 23 settled values reduced to what
+// the walk needs (their 11th to 13th smallest, their sum and sum of
+// squares). Included by neighbourhood.cpp alone.
+#pragma once
+
+#if !defined(FAST_NEIGHBOURHOOD_PASS)
+#error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
+#endif
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "../../image/image_store.h"
+#include "columns.h"
+#include "lanes.h"
+#include "row_buffers.h"
+
+namespace {
+
+template <class V, std::size_t N>
+FAST_LANES_INLINE std::array<V, N> loadColumn(const std::uint8_t (*column)[ROW_STRIDE], int p) {
+    std::array<V, N> values{};
+    for (std::size_t i = 0; i < N; ++i) values[i] = fast_lanes::load<V>(column[i] + p);
+    return values;
+}
+
+// Values FROM to FROM + COUNT - 1 of an ascending list.
+template <std::size_t FROM, std::size_t COUNT, class V, std::size_t N>
+FAST_LANES_INLINE std::array<V, COUNT> middleOf(const std::array<V, N>& sorted) {
+    static_assert(FROM + COUNT <= N, "within the list");
+    std::array<V, COUNT> middle{};
+    for (std::size_t i = 0; i < COUNT; ++i) middle[i] = sorted[FROM + i];
+    return middle;
+}
+
+// The 11th to 13th smallest of the 23. Of the 18 values left of the last
+// column, the 5 smallest have at most 9 of the 23 below them and those from
+// the 14th on at least 13, so only their 6th to 13th can be among the three:
+// merging those 8 with the last column's 5 takes fewer exchanges than
+// merging all 18.
+template <class V>
+void rankSettledAt(RowBuffers& b, int j) {
+    using fast_lanes::mergeSorted;
+    const auto left = mergeSorted<V>(loadColumn<V, 4>(b.column_four, j - REACH),
+                                     loadColumn<V, 4>(b.column_four, j - NEAR));
+    const auto middle = mergeSorted<V>(loadColumn<V, 5>(b.column_five, j),
+                                       loadColumn<V, 5>(b.column_five, j + NEAR));
+    const auto eighteen = mergeSorted<V>(left, middle);
+    const auto last = mergeSorted<V>(middleOf<5, 8>(eighteen), loadColumn<V, 5>(b.column_five, j + REACH));
+    // last[i] is the (i + 5)th smallest of the 23, counting from 0.
+    storeLanes(b.rank_low + j, last[5]);
+    storeLanes(b.rank_mid + j, last[6]);
+    storeLanes(b.rank_high + j, last[7]);
+}
+
+void sumSettled(RowBuffers& b, int first, int end) {
+    for (int j = first; j < end; ++j) {
+        b.settled_sum[j] = std::uint16_t(b.column_sum[j - REACH] + b.column_sum[j - NEAR] + b.column_sum_with_centre[j] +
+                                      b.column_sum_with_centre[j + NEAR] + b.column_sum_with_centre[j + REACH]);
+        b.settled_squares[j] = b.column_squares[j - REACH] + b.column_squares[j - NEAR] +
+                            b.column_squares_with_centre[j] + b.column_squares_with_centre[j + NEAR] +
+                            b.column_squares_with_centre[j + REACH];
+    }
+}
+
+// Everything the visits [first, end) need but the two values to their left:
+// the ranks only when asked for if `rank_now` is false, the sums only when
+// asked for (sumVisits) if `sum_now` is false.
+void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end,
+                   bool rank_now, bool sum_now) {
+    if (first == REACH) b.columns_end = b.sums_end = 0;
+    const int columns_needed = end + REACH;
+    makeColumns(b, centre_row, columns_needed < row_bytes ? columns_needed : row_bytes, sum_now);
+    if (rank_now)
+        inLanes(REACH, first, end, [&](auto lanes, int j) { rankSettledAt<decltype(lanes)>(b, j); });
+    else
+        std::fill(b.ranked + first, b.ranked + end, std::uint8_t(0));
+    b.prepared_end = end;
+    if (sum_now) sumSettled(b, first, end);
+}
+
+// The sums and sums of squares of the visits [first, end). Where earlier
+// visits did not ask for them, the columns' sums are made from the reach
+// left of `first` on: left of `first` only the sums without the row's own
+// value are read, and those take nothing from this row.
+void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end) {
+    const int from = std::max(b.sums_end, first - REACH);
+    const int to = std::min(end + REACH, row_bytes);
+    if (from < to) inLanes(0, from, to, [&](auto lanes, int p) { sumColumnAt(b, centre_row, p, lanes); });
+    b.sums_end = std::max(b.sums_end, to);
+    sumSettled(b, first, end);
+}
+
+// The ranks of visit k and of the visits after it (or before, near the end
+// of what was prepared), for those that wait to be asked.
+void rankAround(RowBuffers& b, int k) {
+    const int end = b.prepared_end;
+    if (end - REACH < WideLanes::COUNT) {
+        rankSettledAt<Lane1>(b, k);
+        b.ranked[k] = 1;
+        return;
+    }
+    const int group = k < end - WideLanes::COUNT ? k : end - WideLanes::COUNT;
+    rankSettledAt<WideLanes>(b, group);
+    std::fill(b.ranked + group, b.ranked + group + WideLanes::COUNT, std::uint8_t(1));
+}
+
+}  // namespace
