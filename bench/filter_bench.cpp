@@ -7,11 +7,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "filters/fast/lane_path.h"
 #include "filters/filter_modes.h"
 #include "image/image_store.h"
 #include "sample_picture.h"
@@ -165,6 +167,37 @@ void printRatios(const std::map<std::string, double>& ms) {
     std::printf("(OpenCV: medianBlur 5x5 beside modes 1-3, filter2D with the mode 0 kernel beside mode 0; one thread)\n");
 }
 
+// The processor's name as the kernel reports it, with its family, model
+// and stepping (a virtual machine's name may say little more than the maker).
+std::string cpuModel() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line, name, family, model, stepping;
+    auto valueOf = [&line]() { return line.substr(line.find(':') + 2); };
+    while (std::getline(cpuinfo, line) && !line.empty()) {
+        if (line.rfind("model name", 0) == 0) name = valueOf();
+        else if (line.rfind("cpu family", 0) == 0) family = valueOf();
+        else if (line.rfind("model\t", 0) == 0) model = valueOf();
+        else if (line.rfind("stepping", 0) == 0) stepping = valueOf();
+    }
+    if (name.empty()) return "unknown (no /proc/cpuinfo)";
+    return name + " (family " + family + ", model " + model + ", stepping " + stepping + ")";
+}
+
+void printMachine() {
+    std::printf("CPU: %s\n", cpuModel().c_str());
+#if defined(__x86_64__) || defined(__i386__)
+    std::printf("CPU has: SSE2 %s, AVX2 %s, AVX-512 (F, BW) %s\n", __builtin_cpu_supports("sse2") ? "yes" : "no",
+                __builtin_cpu_supports("avx2") ? "yes" : "no",
+                __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? "yes" : "no");
+#endif
+    std::printf("Fast forms run in: %s lanes\n", fastLanePathName());
+#if defined(DENOISE_BENCH_OPENCV)
+    std::printf("OpenCV %s, one thread\n", CV_VERSION);
+#else
+    std::printf("OpenCV: not found (install libopencv-dev for the ratios)\n");
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -174,10 +207,12 @@ int main(int argc, char** argv) {
     cv::setNumThreads(1);
 #endif
     benchmark::Initialize(&argc, argv);
+    printMachine();
     registerAll();
     RecordingReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     printRatios(reporter.fastest);
+    printMachine();  // again below the table, so the figures and their machine are read together
     benchmark::Shutdown();
     return 0;
 }
