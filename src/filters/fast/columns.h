@@ -89,13 +89,13 @@ void makeColumns(RowBuffers& b, const std::uint8_t* centre_row, int end, bool su
     const int first = b.columns_end;
     if (end <= first) return;
     if (sum_now) {
-        inLanes(0, first, end, [&](auto lanes, int p) {
+        inLanes(b.row_start(), first, end, [&](auto lanes, int p) {
             sortColumnAt<decltype(lanes)>(b, centre_row, p);
             sumColumnAt(b, centre_row, p, lanes);
         });
         b.sums_end = end;
     } else {
-        inLanes(0, first, end, [&](auto lanes, int p) { sortColumnAt<decltype(lanes)>(b, centre_row, p); });
+        inLanes(b.row_start(), first, end, [&](auto lanes, int p) { sortColumnAt<decltype(lanes)>(b, centre_row, p); });
     }
     b.columns_end = end;
 }

@@ -25,12 +25,16 @@ void inLanesOf(const Step& step, Walk walk) {
     walk(lanesFor(step));
 }
 
-// Whether the segments are a band's rows as filterRowBand lays them out:
-// each the next slot and picture row, a lag behind the one above.
+// In local indices, a band's rows as filterRowBand lays them out are each the
+// next slot, start at the same local index and point a lag short of the next
+// picture row: each row's buffers move with its chunks, a lag behind the
+// row above.
+constexpr int BAND_ROW_STEP = ROW_STRIDE - fast_rows::BAND_LAG_BYTES;
+
 bool segmentsInStep(const fast_rows::Segment* segments, int count) {
     for (int a = 1; a < count; ++a) {
-        if (segments[a].slot != segments[0].slot + a || segments[a].row != segments[0].row + a * ROW_STRIDE ||
-            segments[a].first != segments[0].first - a * fast_rows::BAND_LAG_BYTES)
+        if (segments[a].slot != segments[0].slot + a || segments[a].row != segments[0].row + a * BAND_ROW_STEP ||
+            segments[a].first != segments[0].first)
             return false;
     }
     return true;
@@ -42,8 +46,7 @@ FAST_LANES_INLINE std::array<PixelWindow, sizeof...(ROW)> windowsInBand(RowBuffe
                                                                       const std::uint8_t* top_row, int k,
                                                                       const PixelChains* chains,
                                                                       std::index_sequence<ROW...>) {
-    return {PixelWindow{top_buffers[ROW], top_row + int(ROW) * ROW_STRIDE, k - int(ROW) * fast_rows::BAND_LAG_BYTES,
-                        chains[ROW]}...};
+    return {PixelWindow{top_buffers[ROW], top_row + int(ROW) * BAND_ROW_STEP, k, chains[ROW]}...};
 }
 
 // Segments in step: every row's buffers, bytes and visit then lie a fixed
@@ -64,7 +67,7 @@ FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::
         lanes.template walkStep<ROWS>(windows.data(), results);
 #pragma GCC unroll 6
         for (int a = 0; a < ROWS; ++a)
-            storePixel(top_row + a * ROW_STRIDE, k - a * fast_rows::BAND_LAG_BYTES, results[a], chains[a]);
+            storePixel(top_row + a * BAND_ROW_STEP, k, results[a], chains[a]);
     }
 }
 

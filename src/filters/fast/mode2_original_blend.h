@@ -126,7 +126,7 @@ struct OriginalBlend {
     // Whether every window of [first, end) is surely not flat.
     bool markUnflatByColumns(RowBuffers& b, int first, int end) const {
         const int twice_limit = 2 * first_unflat;
-        inLanes(REACH, first, end, [&](auto lanes, int j) { columnsUnflatAt(b, j, twice_limit, lanes); });
+        inLanes(b.row_start() + REACH, first, end, [&](auto lanes, int j) { columnsUnflatAt(b, j, twice_limit, lanes); });
         return allSet(b.surely_unflat + first, end - first);
     }
 

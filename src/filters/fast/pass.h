@@ -22,54 +22,79 @@
 
 namespace {
 
+// A segment of a row in its buffers' local indices: the row pointer moved
+// by the buffers' origin, so that row[k] and the buffers' [k] meet.
+fast_rows::Segment localSegment(int slot, std::uint8_t* row, int first, int end) {
+    const int origin = row_buffers[slot].origin;
+    return fast_rows::Segment{slot, row + origin, first - origin, end - origin};
+}
+
 template <class Step>
 struct NeighbourhoodRows {
     const Step& step;
     int row_bytes;
 
     void prepare(int slot, std::uint8_t* row, int first, int end) {
-        prepareVisits(row_buffers[slot], row, row_bytes, first, end, Step::RANKS_EVERY_VISIT,
-                      step.sumsWithColumns(row_buffers[slot]));
-        step.prepare(row_buffers[slot], row, row_bytes, first, end);
+        RowBuffers& b = row_buffers[slot];
+        moveToChunk(b, first);
+        const fast_rows::Segment local = localSegment(slot, row, first, end);
+        const int local_row_bytes = row_bytes - b.origin;
+        prepareVisits(b, local.row, local_row_bytes, local.first, local.end, Step::RANKS_EVERY_VISIT,
+                      step.sumsWithColumns(b));
+        step.prepare(b, local.row, local_row_bytes, local.first, local.end);
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {
+        walkLocal(localSegment(slot, row, first, end));
+    }
+    void walkLocal(const fast_rows::Segment& segment) {
+        if (segment.end <= segment.first) return;
 #if defined(FAST_LANES_SSE2)
         if constexpr (Step::IN_PIXEL_LANES) {
-            const fast_rows::Segment segment{slot, row, first, end};
-            inLanesOf(step, [&](const auto& lanes) { walkTogetherInLanes<1>(lanes, &segment, end - first); });
+            inLanesOf(step, [&](const auto& lanes) {
+                walkTogetherInLanes<1>(lanes, &segment, segment.end - segment.first);
+            });
             return;
         }
 #endif
-        RowBuffers& b = row_buffers[slot];
-        Chains chains = chainsBefore(row, first);
-        for (int k = first; k < end; k += CHANNELS_PER_PIXEL) visitPixel(b, row, k, chains, step);
+        RowBuffers& b = row_buffers[segment.slot];
+        Chains chains = chainsBefore(segment.row, segment.first);
+        for (int k = segment.first; k < segment.end; k += CHANNELS_PER_PIXEL)
+            visitPixel(b, segment.row, k, chains, step);
     }
     void walkBand(const fast_rows::Segment* segments, int count) {
+        fast_rows::Segment local[fast_rows::BAND_ROWS];
+        for (int a = 0; a < count; ++a)
+            local[a] = localSegment(segments[a].slot, segments[a].row, segments[a].first, segments[a].end);
 #if defined(FAST_LANES_SSE2)
         if constexpr (Step::IN_PIXEL_LANES) {
-            int together = segments[0].end - segments[0].first;
-            for (int a = 1; a < count; ++a) together = std::min(together, segments[a].end - segments[a].first);
-            if (!segmentsInStep(segments, count)) together = 0;
+            int together = local[0].end - local[0].first;
+            for (int a = 1; a < count; ++a) together = std::min(together, local[a].end - local[a].first);
+            if (!segmentsInStep(local, count)) together = 0;
             if (together > 0)
                 inLanesOf(step, [&](const auto& lanes) {
-                    walkTogetherCounted<fast_rows::BAND_ROWS>(lanes, segments, count, together);
+                    walkTogetherCounted<fast_rows::BAND_ROWS>(lanes, local, count, together);
                 });
-            // One segment may be longer: the others' row ended a chunk short.
-            for (int a = 0; a < count; ++a)
-                walk(segments[a].slot, segments[a].row, segments[a].first + together, segments[a].end);
+            // One segment may be longer: the row's last chunk takes in its
+            // short end.
+            for (int a = 0; a < count; ++a) {
+                local[a].first += together;
+                walkLocal(local[a]);
+            }
             return;
         }
 #endif
-        for (int a = 0; a < count; ++a) walk(segments[a].slot, segments[a].row, segments[a].first, segments[a].end);
+        for (int a = 0; a < count; ++a) walkLocal(local[a]);
     }
     void walkBoth(std::uint8_t* upper, int upper_first, std::uint8_t* lower, int lower_first, int count) {
-        RowBuffers& u = row_buffers[fast_rows::UPPER];
-        RowBuffers& l = row_buffers[fast_rows::LOWER];
-        Chains upper_chains = chainsBefore(upper, upper_first);
-        Chains lower_chains = chainsBefore(lower, lower_first);
+        const fast_rows::Segment u = localSegment(fast_rows::UPPER, upper, upper_first, upper_first + count);
+        const fast_rows::Segment l = localSegment(fast_rows::LOWER, lower, lower_first, lower_first + count);
+        RowBuffers& upper_buffers = row_buffers[fast_rows::UPPER];
+        RowBuffers& lower_buffers = row_buffers[fast_rows::LOWER];
+        Chains upper_chains = chainsBefore(u.row, u.first);
+        Chains lower_chains = chainsBefore(l.row, l.first);
         for (int i = 0; i < count; i += CHANNELS_PER_PIXEL) {
-            visitPixel(u, upper, upper_first + i, upper_chains, step);
-            visitPixel(l, lower, lower_first + i, lower_chains, step);
+            visitPixel(upper_buffers, u.row, u.first + i, upper_chains, step);
+            visitPixel(lower_buffers, l.row, l.first + i, lower_chains, step);
         }
     }
 };

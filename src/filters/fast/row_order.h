@@ -7,6 +7,7 @@
 // before it is walked, and both rows are walked in the same loop.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 namespace fast_rows {
@@ -32,11 +33,27 @@ inline Chains<Value> chainsBefore(const std::uint8_t* row, int k) {
 // Whole pixels, and more than a visit's reach.
 constexpr int CHUNK_BYTES = 96;
 
+// A row's visits [REACH, end) in chunks of CHUNK_BYTES; a short stretch at
+// the end goes with the chunk before it, so that no chunk but a short row's
+// only one is narrower than CHUNK_BYTES (wide lanes then never step back
+// into the chunk before), and none is wider than twice that.
+inline int chunksOf(int end) {
+    const int whole = (end - REACH) / CHUNK_BYTES;
+    return whole > 0 ? whole : 1;
+}
+inline int chunkFirst(int chunk) { return REACH + chunk * CHUNK_BYTES; }
+inline int chunkLast(int chunk, int end) {
+    return chunk + 1 >= chunksOf(end) ? end : chunkFirst(chunk) + CHUNK_BYTES;
+}
+constexpr int LONGEST_CHUNK_BYTES = 2 * CHUNK_BYTES - 1;
+
 enum Slot { UPPER = 0, LOWER = 1 };
 
-// A pass provides, for the row in a slot, over the visits [first, end):
+// A pass provides, for the row in a slot, over the visits [first, end) of
+// one chunk:
 //   prepare(slot, row, first, end): what the visits need from the rows
-//       around; called with adjoining ascending ranges from REACH on;
+//       around; called chunk after chunk from REACH on, each chunk's walk
+//       coming before the row's next chunk is prepared;
 //   walk(slot, row, first, end): the visits themselves, left to right;
 //   walkBoth(upper_row, upper_first, lower_row, lower_first, count): the two
 //       rows' walks over count bytes each, interleaved.
@@ -44,23 +61,24 @@ enum Slot { UPPER = 0, LOWER = 1 };
 template <class Pass>
 void filterRowPair(Pass& pass, std::uint8_t* upper, std::uint8_t* lower, int row_bytes) {
     const int end = row_bytes - REACH;
-    const int lead = REACH + 2 * CHUNK_BYTES < end ? REACH + 2 * CHUNK_BYTES : end;
-    pass.prepare(UPPER, upper, REACH, lead);
-    pass.walk(UPPER, upper, REACH, lead);
-    for (int first = REACH; first < end; first += CHUNK_BYTES) {
-        const int last = first + CHUNK_BYTES < end ? first + CHUNK_BYTES : end;
-        // The upper row is final up to first + 2 chunks, past this chunk's
-        // reach; the lower row is still as read from there on, so the upper
-        // row's next chunk can be prepared too.
-        pass.prepare(LOWER, lower, first, last);
-        const int upper_first = first + 2 * CHUNK_BYTES;
-        const int upper_left = end - upper_first;
-        const int together = upper_left <= 0 ? 0 : upper_left < last - first ? upper_left : last - first;
-        if (together > 0) {
-            pass.prepare(UPPER, upper, upper_first, upper_first + together);
-            pass.walkBoth(upper, upper_first, lower, first, together);
+    const int chunks = chunksOf(end);
+    // The lower row walks chunk (step - 2): by then the upper row is final
+    // two chunks on, past that chunk's reach, and the lower row is still as
+    // read beyond it, as the upper row's chunk needs.
+    for (int step = 0; step < chunks + 2; ++step) {
+        const bool upper_walks = step < chunks;
+        const bool lower_walks = step >= 2;
+        const int upper_first = chunkFirst(step), upper_last = upper_walks ? chunkLast(step, end) : 0;
+        const int lower_first = chunkFirst(step - 2), lower_last = lower_walks ? chunkLast(step - 2, end) : 0;
+        if (lower_walks) pass.prepare(LOWER, lower, lower_first, lower_last);
+        if (upper_walks) pass.prepare(UPPER, upper, upper_first, upper_last);
+        int together = 0;
+        if (upper_walks && lower_walks) {
+            together = std::min(upper_last - upper_first, lower_last - lower_first);
+            pass.walkBoth(upper, upper_first, lower, lower_first, together);
         }
-        pass.walk(LOWER, lower, first + together, last);
+        if (upper_walks) pass.walk(UPPER, upper, upper_first + together, upper_last);
+        if (lower_walks) pass.walk(LOWER, lower, lower_first + together, lower_last);
     }
 }
 
@@ -82,7 +100,7 @@ struct Segment {
 template <class Pass>
 void filterRowBand(Pass& pass, std::uint8_t* first_row, int row_stride, int rows, int row_bytes) {
     const int end = row_bytes - REACH;
-    const int chunks = (end - REACH + CHUNK_BYTES - 1) / CHUNK_BYTES;
+    const int chunks = chunksOf(end);
     // Row i walks chunk (step - 2 i): by then the row above is final two
     // chunks on, past this chunk's reach, and the rows below are still as
     // read beyond the chunk they walked last.
@@ -92,8 +110,8 @@ void filterRowBand(Pass& pass, std::uint8_t* first_row, int row_stride, int rows
         for (int i = 0; i < rows; ++i) {
             const int chunk = step - i * (BAND_LAG_BYTES / CHUNK_BYTES);
             if (chunk < 0 || chunk >= chunks) continue;
-            const int first = REACH + chunk * CHUNK_BYTES;
-            const int last = first + CHUNK_BYTES < end ? first + CHUNK_BYTES : end;
+            const int first = chunkFirst(chunk);
+            const int last = chunkLast(chunk, end);
             std::uint8_t* row = first_row + i * row_stride;
             pass.prepare(i, row, first, last);
             segments[count++] = Segment{i, row, first, last};
@@ -105,8 +123,11 @@ void filterRowBand(Pass& pass, std::uint8_t* first_row, int row_stride, int rows
 
 template <class Pass>
 void filterSingleRow(Pass& pass, std::uint8_t* row, int row_bytes) {
-    pass.prepare(UPPER, row, REACH, row_bytes - REACH);
-    pass.walk(UPPER, row, REACH, row_bytes - REACH);
+    const int end = row_bytes - REACH;
+    for (int chunk = 0; chunk < chunksOf(end); ++chunk) {
+        pass.prepare(UPPER, row, chunkFirst(chunk), chunkLast(chunk, end));
+        pass.walk(UPPER, row, chunkFirst(chunk), chunkLast(chunk, end));
+    }
 }
 
 }  // namespace fast_rows

@@ -20,7 +20,7 @@
 namespace {
 
 template <class V, std::size_t N>
-FAST_LANES_INLINE std::array<V, N> loadColumn(const std::uint8_t (*column)[ROW_STRIDE], int p) {
+FAST_LANES_INLINE std::array<V, N> loadColumn(const std::uint8_t (*column)[BUFFER_BYTES], int p) {
     std::array<V, N> values{};
     for (std::size_t i = 0; i < N; ++i) values[i] = fast_lanes::load<V>(column[i] + p);
     return values;
@@ -70,11 +70,10 @@ void sumSettled(RowBuffers& b, int first, int end) {
 // asked for (sumVisits) if `sum_now` is false.
 void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end,
                    bool rank_now, bool sum_now) {
-    if (first == REACH) b.columns_end = b.sums_end = 0;
     const int columns_needed = end + REACH;
     makeColumns(b, centre_row, columns_needed < row_bytes ? columns_needed : row_bytes, sum_now);
     if (rank_now)
-        inLanes(REACH, first, end, [&](auto lanes, int j) { rankSettledAt<decltype(lanes)>(b, j); });
+        inLanes(b.row_start() + REACH, first, end, [&](auto lanes, int j) { rankSettledAt<decltype(lanes)>(b, j); });
     else
         std::fill(b.ranked + first, b.ranked + end, std::uint8_t(0));
     b.prepared_end = end;
@@ -88,7 +87,7 @@ void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes,
 void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end) {
     const int from = std::max(b.sums_end, first - REACH);
     const int to = std::min(end + REACH, row_bytes);
-    if (from < to) inLanes(0, from, to, [&](auto lanes, int p) { sumColumnAt(b, centre_row, p, lanes); });
+    if (from < to) inLanes(b.row_start(), from, to, [&](auto lanes, int p) { sumColumnAt(b, centre_row, p, lanes); });
     b.sums_end = std::max(b.sums_end, to);
     sumSettled(b, first, end);
 }
@@ -97,7 +96,7 @@ void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int
 // of what was prepared), for those that wait to be asked.
 void rankAround(RowBuffers& b, int k) {
     const int end = b.prepared_end;
-    if (end - REACH < WideLanes::COUNT) {
+    if (end - (b.row_start() + REACH) < WideLanes::COUNT) {
         rankSettledAt<Lane1>(b, k);
         b.ranked[k] = 1;
         return;
