@@ -96,6 +96,7 @@ void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane16) 
 struct OriginalBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
+    static constexpr bool WALKS_CANDIDATES = false;
     int first_unflat;
 
     // A window's squares about any centre add up to at least half the sum,

@@ -51,6 +51,7 @@ FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -
 struct CrispBlend {
     static constexpr bool RANKS_EVERY_VISIT = true;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
+    static constexpr bool WALKS_CANDIDATES = false;
     int nearest;
     int farthest;
     bool sumsWithColumns(const RowBuffers&) const { return true; }

@@ -44,7 +44,15 @@ struct NeighbourhoodRows {
         step.prepare(b, local.row, local_row_bytes, local.first, local.end);
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {
-        walkLocal(localSegment(slot, row, first, end));
+        const fast_rows::Segment local = localSegment(slot, row, first, end);
+        if constexpr (Step::WALKS_CANDIDATES) {
+            // Only a whole chunk, as its candidates were found for.
+            if (local.first == CHUNK_MARGIN && fewCandidates(&local, 1)) {
+                walkCandidates(row_buffers[slot], local.row, local.first, local.end, step);
+                return;
+            }
+        }
+        walkLocal(local);
     }
     void walkLocal(const fast_rows::Segment& segment) {
         if (segment.end <= segment.first) return;
@@ -65,6 +73,13 @@ struct NeighbourhoodRows {
         fast_rows::Segment local[fast_rows::BAND_ROWS];
         for (int a = 0; a < count; ++a)
             local[a] = localSegment(segments[a].slot, segments[a].row, segments[a].first, segments[a].end);
+        if constexpr (Step::WALKS_CANDIDATES) {
+            if (fewCandidates(local, count)) {
+                for (int a = 0; a < count; ++a)
+                    walkCandidates(row_buffers[local[a].slot], local[a].row, local[a].first, local[a].end, step);
+                return;
+            }
+        }
 #if defined(FAST_LANES_SSE2)
         if constexpr (Step::IN_PIXEL_LANES) {
             int together = local[0].end - local[0].first;

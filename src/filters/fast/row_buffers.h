@@ -39,6 +39,8 @@ constexpr int CARRIED_HALF = 8;
 static_assert(CHUNK_MARGIN >= CARRIED_HALF && CARRIED_HALF >= REACH, "the carried columns fit");
 static_assert(fast_rows::CHUNK_BYTES >= 2 * CARRIED_HALF, "the carried columns do not overlap");
 
+constexpr int CANDIDATE_WORDS = (fast_rows::LONGEST_CHUNK_BYTES + 63) / 64;
+
 // What a row needs while it is filtered; one set for each row of a band.
 struct RowBuffers {
     // For every byte column: the values of rows r-2, r-1, r+1 and r+2
@@ -68,6 +70,11 @@ struct RowBuffers {
     int prepared_end;
     // Mode 2: whether the last stretch prepared needed the window sums.
     bool sums_wanted;
+    // Mode 1: the visits of the chunk last prepared (bit i: local index
+    // CHUNK_MARGIN + i) whose median would replace the value, taking the row
+    // as it stood then, and how many there are.
+    std::uint64_t candidates[CANDIDATE_WORDS];
+    int candidate_count;
     // The row's byte index of local index 0.
     int origin;
     // The local index of the row's first byte: wide lanes never start left of it.
