@@ -100,4 +100,24 @@ void makeColumns(RowBuffers& b, const std::uint8_t* centre_row, int end, bool su
     b.columns_end = end;
 }
 
+// Summed alone, over [first, end).
+void sumColumns(RowBuffers& b, const std::uint8_t* centre_row, int first, int end) {
+    if (first < end) inLanes(b.row_start(), first, end, [&](auto lanes, int p) { sumColumnAt(b, centre_row, p, lanes); });
+}
+
+// Sorted on demand, for a mode that seldom needs ranks: [from, to) of the
+// row prepared last, joined to what was sorted there before where they
+// meet. Done during the walk, the row's own values left of the visit asking
+// may have been rewritten, but only the centred columns take them in, and
+// those are read only by visits at or right of their own byte.
+void sortColumnsBetween(RowBuffers& b, int from, int to) {
+    if (from >= b.sorted_from && from <= b.sorted_to)
+        from = b.sorted_to;
+    else
+        b.sorted_from = from;
+    if (to <= from) return;
+    inLanes(b.row_start(), from, to, [&](auto lanes, int p) { sortColumnAt<decltype(lanes)>(b, b.centre_row, p); });
+    b.sorted_to = to;
+}
+
 }  // namespace

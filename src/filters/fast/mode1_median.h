@@ -67,6 +67,17 @@ FAST_LANES_INLINE unsigned replacingAsItStands16(const RowBuffers& b, const std:
 }
 #endif
 
+// Counted by halves, quarters and so on: without POPCNT the builtin is a
+// library call.
+constexpr int bitsSetIn(std::uint64_t word) {
+    word = word - ((word >> 1) & 0x5555555555555555u);
+    word = (word & 0x3333333333333333u) + ((word >> 2) & 0x3333333333333333u);
+    word = (word + (word >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return int((word * 0x0101010101010101u) >> 56);
+}
+static_assert(bitsSetIn(0) == 0 && bitsSetIn(~std::uint64_t(0)) == 64 && bitsSetIn(0x8000000000000011u) == 3,
+              "the bit count counts");
+
 FAST_LANES_INLINE void markCandidate(RowBuffers& b, int i) { b.candidates[i / 64] |= std::uint64_t(1) << (i % 64); }
 
 // b.candidates and b.candidate_count for the chunk [first, end), first being
@@ -84,7 +95,7 @@ void findCandidates(RowBuffers& b, const std::uint8_t* row, int first, int end, 
     for (; j < end; ++j)
         if (replacesAsItStands(b, row, j, first_replacing)) markCandidate(b, j - first);
     int count = 0;
-    for (const std::uint64_t word : b.candidates) count += __builtin_popcountll(word);
+    for (const std::uint64_t word : b.candidates) count += bitsSetIn(word);
     b.candidate_count = count;
 }
 

@@ -75,6 +75,12 @@ struct RowBuffers {
     // as it stood then, and how many there are.
     std::uint64_t candidates[CANDIDATE_WORDS];
     int candidate_count;
+    // Mode 1 sorts columns only as its ranks need them: the row last
+    // prepared, where its columns end, and the stretch sorted so far.
+    const std::uint8_t* centre_row;
+    int columns_limit;
+    int sorted_from;
+    int sorted_to;
     // The row's byte index of local index 0.
     int origin;
     // The local index of the row's first byte: wide lanes never start left of it.

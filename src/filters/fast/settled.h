@@ -70,12 +70,20 @@ void sumSettled(RowBuffers& b, int first, int end) {
 // asked for (sumVisits) if `sum_now` is false.
 void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end,
                    bool rank_now, bool sum_now) {
-    const int columns_needed = end + REACH;
-    makeColumns(b, centre_row, columns_needed < row_bytes ? columns_needed : row_bytes, sum_now);
-    if (rank_now)
+    const int columns_needed = std::min(end + REACH, row_bytes);
+    if (rank_now) {
+        makeColumns(b, centre_row, columns_needed, sum_now);
         inLanes(b.row_start() + REACH, first, end, [&](auto lanes, int j) { rankSettledAt<decltype(lanes)>(b, j); });
-    else
+    } else {
+        if (sum_now) {
+            sumColumns(b, centre_row, b.sums_end, columns_needed);
+            b.sums_end = columns_needed;
+        }
+        b.centre_row = centre_row;
+        b.columns_limit = row_bytes;
+        b.sorted_from = b.sorted_to = 0;
         std::fill(b.ranked + first, b.ranked + end, std::uint8_t(0));
+    }
     b.prepared_end = end;
     if (sum_now) sumSettled(b, first, end);
 }
@@ -87,7 +95,7 @@ void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes,
 void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end) {
     const int from = std::max(b.sums_end, first - REACH);
     const int to = std::min(end + REACH, row_bytes);
-    if (from < to) inLanes(b.row_start(), from, to, [&](auto lanes, int p) { sumColumnAt(b, centre_row, p, lanes); });
+    sumColumns(b, centre_row, from, to);
     b.sums_end = std::max(b.sums_end, to);
     sumSettled(b, first, end);
 }
@@ -97,11 +105,13 @@ void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int
 void rankAround(RowBuffers& b, int k) {
     const int end = b.prepared_end;
     if (end - (b.row_start() + REACH) < WideLanes::COUNT) {
+        sortColumnsBetween(b, k - REACH, std::min(k + REACH + 1, b.columns_limit));
         rankSettledAt<Lane1>(b, k);
         b.ranked[k] = 1;
         return;
     }
     const int group = k < end - WideLanes::COUNT ? k : end - WideLanes::COUNT;
+    sortColumnsBetween(b, group - REACH, std::min(group + WideLanes::COUNT + REACH, b.columns_limit));
     rankSettledAt<WideLanes>(b, group);
     std::fill(b.ranked + group, b.ranked + group + WideLanes::COUNT, std::uint8_t(1));
 }
