@@ -33,10 +33,24 @@ FAST_LANES_INLINE bool replacesAsItStands(RowBuffers& b, const std::uint8_t* row
 }
 
 #if defined(FAST_LANES_SSE2)
-// The same for the sixteen visits from j on, as bits; the figures as in
+// Five columns' sums at j, the first two without the row's own values.
+template <class Sum>
+FAST_LANES_INLINE __m128i settledAt(const Sum* without_centre, const Sum* with_centre, int j) {
+    auto at = [](const Sum* values) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(values)); };
+    const __m128i left = sizeof(Sum) == 2 ? _mm_add_epi16(at(without_centre + j - REACH), at(without_centre + j - NEAR))
+                                          : _mm_add_epi32(at(without_centre + j - REACH), at(without_centre + j - NEAR));
+    const __m128i right = sizeof(Sum) == 2
+                              ? _mm_add_epi16(_mm_add_epi16(at(with_centre + j), at(with_centre + j + NEAR)),
+                                              at(with_centre + j + REACH))
+                              : _mm_add_epi32(_mm_add_epi32(at(with_centre + j), at(with_centre + j + NEAR)),
+                                              at(with_centre + j + REACH));
+    return sizeof(Sum) == 2 ? _mm_add_epi16(left, right) : _mm_add_epi32(left, right);
+}
+
+// The settled sums of the sixteen visits from j on, stored, and whether each
+// replaces its value, the row taken as it stands, as bits; the figures as in
 // PixelWindow, eight and four at a time.
-FAST_LANES_INLINE unsigned replacingAsItStands16(const RowBuffers& b, const std::uint8_t* row, int j,
-                                                 __m128i last_keeping) {
+FAST_LANES_INLINE unsigned settleAndTest16(RowBuffers& b, const std::uint8_t* row, int j, __m128i last_keeping) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i far_bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + j - REACH));
     const __m128i near_bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + j - NEAR));
@@ -45,7 +59,8 @@ FAST_LANES_INLINE unsigned replacingAsItStands16(const RowBuffers& b, const std:
         const __m128i far = half == 0 ? _mm_unpacklo_epi8(far_bytes, zero) : _mm_unpackhi_epi8(far_bytes, zero);
         const __m128i near = half == 0 ? _mm_unpacklo_epi8(near_bytes, zero) : _mm_unpackhi_epi8(near_bytes, zero);
         const int q = j + 8 * half;
-        const __m128i settled_sum = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.settled_sum + q));
+        const __m128i settled_sum = settledAt(b.column_sum, b.column_sum_with_centre, q);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(b.settled_sum + q), settled_sum);
         const __m128i sum = _mm_add_epi16(_mm_add_epi16(settled_sum, far), near);
         const __m128i mean = _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(MEAN_MULTIPLIER)), 1);
         const __m128i spread = _mm_sub_epi16(_mm_add_epi16(sum, sum), _mm_mullo_epi16(mean, _mm_set1_epi16(25)));
@@ -54,11 +69,13 @@ FAST_LANES_INLINE unsigned replacingAsItStands16(const RowBuffers& b, const std:
             auto interleave = [&](__m128i x, __m128i y) {
                 return quarter == 0 ? _mm_unpacklo_epi16(x, y) : _mm_unpackhi_epi16(x, y);
             };
+            const int r = q + 4 * quarter;
+            const __m128i settled_squares = settledAt(b.column_squares, b.column_squares_with_centre, r);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(b.settled_squares + r), settled_squares);
             const __m128i two_values = interleave(far, near);
-            const __m128i settled_squares =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.settled_squares + q + 4 * quarter));
             const __m128i squares = _mm_add_epi32(settled_squares, _mm_madd_epi16(two_values, two_values));
-            const __m128i deviation = _mm_sub_epi32(squares, _mm_madd_epi16(interleave(mean, zero), interleave(spread, zero)));
+            const __m128i deviation =
+                _mm_sub_epi32(squares, _mm_madd_epi16(interleave(mean, zero), interleave(spread, zero)));
             replaces[quarter] = _mm_cmpgt_epi32(deviation, last_keeping);
         }
         words[half] = _mm_packs_epi32(replaces[0], replaces[1]);
@@ -80,18 +97,19 @@ static_assert(bitsSetIn(0) == 0 && bitsSetIn(~std::uint64_t(0)) == 64 && bitsSet
 
 FAST_LANES_INLINE void markCandidate(RowBuffers& b, int i) { b.candidates[i / 64] |= std::uint64_t(1) << (i % 64); }
 
-// b.candidates and b.candidate_count for the chunk [first, end), first being
-// CHUNK_MARGIN.
-void findCandidates(RowBuffers& b, const std::uint8_t* row, int first, int end, int first_replacing) {
+// The settled sums of the chunk [first, end) (first being CHUNK_MARGIN), and
+// its b.candidates and b.candidate_count.
+void settleAndFindCandidates(RowBuffers& b, const std::uint8_t* row, int first, int end, int first_replacing) {
     for (std::uint64_t& word : b.candidates) word = 0;
     int j = first;
 #if defined(FAST_LANES_SSE2)
     const __m128i last_keeping = _mm_set1_epi32(first_replacing - 1);
     for (; j + 16 <= end; j += 16) {
-        const unsigned bits = replacingAsItStands16(b, row, j, last_keeping);
+        const unsigned bits = settleAndTest16(b, row, j, last_keeping);
         b.candidates[(j - first) / 64] |= std::uint64_t(bits) << ((j - first) % 64);
     }
 #endif
+    sumSettled(b, j, end);
     for (; j < end; ++j)
         if (replacesAsItStands(b, row, j, first_replacing)) markCandidate(b, j - first);
     int count = 0;
@@ -109,7 +127,7 @@ struct MedianReplacement {
     int first_replacing;
     bool sumsWithColumns(const RowBuffers&) const { return true; }
     void prepare(RowBuffers& b, const std::uint8_t* row, int, int first, int end) const {
-        findCandidates(b, row, first, end, first_replacing);
+        settleAndFindCandidates(b, row, first, end, first_replacing);
     }
     int operator()(const Visit& v) const {
         if (v.squaredDeviationSum() < first_replacing) return v.centre;

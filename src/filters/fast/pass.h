@@ -39,8 +39,9 @@ struct NeighbourhoodRows {
         moveToChunk(b, first);
         const fast_rows::Segment local = localSegment(slot, row, first, end);
         const int local_row_bytes = row_bytes - b.origin;
+        // Mode 1 sums each visit's settled values as it finds its candidates.
         prepareVisits(b, local.row, local_row_bytes, local.first, local.end, Step::RANKS_EVERY_VISIT,
-                      step.sumsWithColumns(b));
+                      step.sumsWithColumns(b), !Step::WALKS_CANDIDATES);
         step.prepare(b, local.row, local_row_bytes, local.first, local.end);
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {

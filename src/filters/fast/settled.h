@@ -67,9 +67,10 @@ void sumSettled(RowBuffers& b, int first, int end) {
 
 // Everything the visits [first, end) need but the two values to their left:
 // the ranks only when asked for if `rank_now` is false, the sums only when
-// asked for (sumVisits) if `sum_now` is false.
+// asked for (sumVisits) if `sum_now` is false; the visits' own sums left to
+// the mode if `settle_sums` is false.
 void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end,
-                   bool rank_now, bool sum_now) {
+                   bool rank_now, bool sum_now, bool settle_sums = true) {
     const int columns_needed = std::min(end + REACH, row_bytes);
     if (rank_now) {
         makeColumns(b, centre_row, columns_needed, sum_now);
@@ -85,7 +86,7 @@ void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes,
         std::fill(b.ranked + first, b.ranked + end, std::uint8_t(0));
     }
     b.prepared_end = end;
-    if (sum_now) sumSettled(b, first, end);
+    if (sum_now && settle_sums) sumSettled(b, first, end);
 }
 
 // The sums and sums of squares of the visits [first, end). Where earlier
