@@ -73,11 +73,14 @@ FilterSettings settingsOfMode(int mode) {
 }
 
 // One of the mode's two forms, as the program runs it (start message first).
-Filter filterOf(const FilterMode& mode, FilterForm form) {
-    const FilterSettings settings = settingsOfMode(mode.number);
+Filter filterOf(const FilterMode& mode, FilterForm form, FilterSettings settings) {
     return [&mode, form, settings](std::uint8_t* image, PictureSize size) {
         runFilterForm(mode, form, image, size, settings, null_console);
     };
+}
+
+Filter filterOf(const FilterMode& mode, FilterForm form) {
+    return filterOf(mode, form, settingsOfMode(mode.number));
 }
 
 std::string nameOf(const std::string& what, int n) { return what + "/" + std::to_string(n); }
@@ -115,6 +118,12 @@ void registerAll() {
             const std::string mode_name = "mode" + std::to_string(mode.number);
             addBenchmark(nameOf("fast/" + mode_name, n),
                          [n, &mode](benchmark::State& s) { timeFilter(s, n, filterOf(mode, mode.fast)); });
+            // Mode 1 where most medians replace their values: walked whole,
+            // not to its candidates.
+            if (mode.number == FILTER_MODE_MEDIAN)
+                addBenchmark(nameOf("fast/mode1-coefficient2", n), [n, &mode](benchmark::State& s) {
+                    timeFilter(s, n, filterOf(mode, mode.fast, {FILTER_MODE_MEDIAN, 2.0, 0.0, 0.0}));
+                });
             const int plain_largest =
                 mode.number == FILTER_MODE_SMOOTHING ? PLAIN_SMOOTHING_LARGEST : PLAIN_NEIGHBOURHOOD_LARGEST;
             if (n <= plain_largest)

@@ -84,6 +84,8 @@ FAST_LANES_INLINE unsigned settleAndTest16(RowBuffers& b, const std::uint8_t* ro
 }
 #endif
 
+constexpr bool fewCandidatesIn(int candidates, int visits) { return 8 * candidates <= visits; }
+
 // Counted by halves, quarters and so on: without POPCNT the builtin is a
 // library call.
 constexpr int bitsSetIn(std::uint64_t word) {
@@ -121,16 +123,30 @@ void settleAndFindCandidates(RowBuffers& b, const std::uint8_t* row, int first, 
 // same way for long stretches, and a predicted branch lets the next visit
 // start before this one is decided.
 struct MedianReplacement {
-    static constexpr bool RANKS_EVERY_VISIT = false;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     static constexpr bool WALKS_CANDIDATES = true;
     int first_replacing;
-    bool sumsWithColumns(const RowBuffers&) const { return true; }
+    // Where many visits replace, every visit is walked and finding the
+    // candidates first would only add to it. The row's chunk before tells:
+    // by its candidates where it found them, else by what its walk replaced.
+    // A chunk to be walked whole is prepared as such, its columns sorted in
+    // the same pass as summed.
+    Preparation preparationFor(RowBuffers& b) const {
+        const int replacing = b.walks_all ? b.replaced_in_walk : b.candidate_count;
+        b.walks_all = !fewCandidatesIn(replacing, b.visits_prepared);
+        b.replaced_in_walk = 0;
+        return {false, true, b.walks_all, b.walks_all};
+    }
     void prepare(RowBuffers& b, const std::uint8_t* row, int, int first, int end) const {
-        settleAndFindCandidates(b, row, first, end, first_replacing);
+        b.visits_prepared = end - first;
+        if (b.walks_all)
+            b.candidate_count = end - first;
+        else
+            settleAndFindCandidates(b, row, first, end, first_replacing);
     }
     int operator()(const Visit& v) const {
         if (v.squaredDeviationSum() < first_replacing) return v.centre;
+        ++v.buffers.replaced_in_walk;
         if (v.buffers.ranked[v.k] == 0) rankAround(v.buffers, v.k);
         return v.median();
     }
@@ -167,13 +183,15 @@ inline bool fewCandidates(const fast_rows::Segment* segments, int count) {
         visits += segments[a].end - segments[a].first;
         candidates += row_buffers[segments[a].slot].candidate_count;
     }
-    return 8 * candidates <= visits;
+    return fewCandidatesIn(candidates, visits);
 }
 
 #if defined(FAST_LANES_SSE2)
 // ---- mode 1 in lanes: the spread decides; the ranks are found only where
 // some channel's median replaces its value, and the median is worked out
 // again from them then.
+constexpr int CHANNELS_IN_MASK[8] = {0, 1, 1, 2, 1, 2, 2, 3};
+
 struct MedianReplacementLanes {
     __m128i last_keeping;  // 32-bit lanes: the largest sum that keeps the value
 
@@ -182,6 +200,7 @@ struct MedianReplacementLanes {
         const __m128i centre = w.centre();
         if (__builtin_expect((_mm_movemask_ps(_mm_castsi128_ps(replaces)) & 7) == 0, 1)) return centre;
         RowBuffers& b = const_cast<RowBuffers&>(w.b);
+        b.replaced_in_walk += CHANNELS_IN_MASK[_mm_movemask_ps(_mm_castsi128_ps(replaces)) & 7];
         for (int channel = 0; channel < CHANNELS_PER_PIXEL; ++channel)
             if (b.ranked[w.k + channel] == 0) rankAround(b, w.k + channel);
         const __m128i replaces16 = _mm_packs_epi32(replaces, replaces);

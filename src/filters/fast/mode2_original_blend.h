@@ -94,7 +94,6 @@ void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane16) 
 #endif
 
 struct OriginalBlend {
-    static constexpr bool RANKS_EVERY_VISIT = true;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     static constexpr bool WALKS_CANDIDATES = false;
     int first_unflat;
@@ -106,7 +105,7 @@ struct OriginalBlend {
     // then made only for the stretches where some window is not. Quiet
     // stretches come in runs: after one, the sums are made with the columns
     // in one pass, until they show a stretch all unflat again.
-    bool sumsWithColumns(const RowBuffers& b) const { return b.sums_wanted; }
+    Preparation preparationFor(RowBuffers& b) const { return {true, b.sums_wanted, true, true}; }
     void prepare(RowBuffers& b, const std::uint8_t* row, int row_bytes, int first, int end) const {
         if (b.sums_wanted) {
             std::fill(b.surely_unflat + first, b.surely_unflat + end, std::uint8_t(0));

@@ -49,12 +49,11 @@ void makeCrispRatios() {
 FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -int(first)); }
 
 struct CrispBlend {
-    static constexpr bool RANKS_EVERY_VISIT = true;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     static constexpr bool WALKS_CANDIDATES = false;
     int nearest;
     int farthest;
-    bool sumsWithColumns(const RowBuffers&) const { return true; }
+    Preparation preparationFor(RowBuffers&) const { return {true, true, true, true}; }
     void prepare(RowBuffers&, const std::uint8_t*, int, int, int) const {}
     int operator()(const Visit& v) const {
         const int sum = v.sum();

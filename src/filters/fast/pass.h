@@ -39,9 +39,7 @@ struct NeighbourhoodRows {
         moveToChunk(b, first);
         const fast_rows::Segment local = localSegment(slot, row, first, end);
         const int local_row_bytes = row_bytes - b.origin;
-        // Mode 1 sums each visit's settled values as it finds its candidates.
-        prepareVisits(b, local.row, local_row_bytes, local.first, local.end, Step::RANKS_EVERY_VISIT,
-                      step.sumsWithColumns(b), !Step::WALKS_CANDIDATES);
+        prepareVisits(b, local.row, local_row_bytes, local.first, local.end, step.preparationFor(b));
         step.prepare(b, local.row, local_row_bytes, local.first, local.end);
     }
     void walk(int slot, std::uint8_t* row, int first, int end) {

@@ -75,6 +75,11 @@ struct RowBuffers {
     // as it stood then, and how many there are.
     std::uint64_t candidates[CANDIDATE_WORDS];
     int candidate_count;
+    // Whether the chunk last prepared is to be walked whole, how many
+    // visits it has, and how many of them its walk replaced.
+    bool walks_all;
+    int visits_prepared;
+    int replaced_in_walk;
     // Mode 1 sorts columns only as its ranks need them: the row last
     // prepared, where its columns end, and the stretch sorted so far.
     const std::uint8_t* centre_row;

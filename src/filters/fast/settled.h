@@ -65,28 +65,41 @@ void sumSettled(RowBuffers& b, int first, int end) {
     }
 }
 
-// Everything the visits [first, end) need but the two values to their left:
-// the ranks only when asked for if `rank_now` is false, the sums only when
-// asked for (sumVisits) if `sum_now` is false; the visits' own sums left to
-// the mode if `settle_sums` is false.
+// What a mode asks of a chunk's preparation.
+struct Preparation {
+    bool rank_now;    // else ranks only as asked for (rankAround)
+    bool sum_now;     // else sums only as asked for (sumVisits)
+    bool sort_now;    // else columns sorted only as ranks ask (sortColumnsBetween)
+    bool settle_now;  // the visits' own sums too, else left to the mode
+};
+
+// Everything the visits [first, end) need but the two values to their left,
+// as far as `what` asks for it now.
 void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end,
-                   bool rank_now, bool sum_now, bool settle_sums = true) {
+                   Preparation what) {
     const int columns_needed = std::min(end + REACH, row_bytes);
-    if (rank_now) {
-        makeColumns(b, centre_row, columns_needed, sum_now);
-        inLanes(b.row_start() + REACH, first, end, [&](auto lanes, int j) { rankSettledAt<decltype(lanes)>(b, j); });
+    b.centre_row = centre_row;
+    b.columns_limit = row_bytes;
+    if (what.sort_now) {
+        makeColumns(b, centre_row, columns_needed, what.sum_now);
+        b.sorted_from = b.row_start();
+        b.sorted_to = columns_needed;
     } else {
-        if (sum_now) {
+        if (what.sum_now) {
             sumColumns(b, centre_row, b.sums_end, columns_needed);
             b.sums_end = columns_needed;
         }
-        b.centre_row = centre_row;
-        b.columns_limit = row_bytes;
         b.sorted_from = b.sorted_to = 0;
-        std::fill(b.ranked + first, b.ranked + end, std::uint8_t(0));
+        // The next chunk's visits read columns from the reach left of its
+        // first on, and none of those are sorted yet.
+        b.columns_end = end - REACH;
     }
+    if (what.rank_now)
+        inLanes(b.row_start() + REACH, first, end, [&](auto lanes, int j) { rankSettledAt<decltype(lanes)>(b, j); });
+    else
+        std::fill(b.ranked + first, b.ranked + end, std::uint8_t(0));
     b.prepared_end = end;
-    if (sum_now && settle_sums) sumSettled(b, first, end);
+    if (what.sum_now && what.settle_now) sumSettled(b, first, end);
 }
 
 // The sums and sums of squares of the visits [first, end). Where earlier
