@@ -353,3 +353,35 @@ TEST(FastFilters, MatchPlainWhereQuietPatchesInterruptNoise) {
             return;
     }
 }
+
+TEST(FastFilters, MatchPlainWhereReplacingStretchesComeAndGo) {
+    // Mode 1 walks a chunk either to the visits found beforehand to replace
+    // their value (and those whose left values then change) or whole, as
+    // the row's chunk before suggests. Stretches of heavy noise, where most
+    // medians replace, between smooth stretches with a few lone outliers,
+    // each from a few pixels to a few chunks long, make a row switch back
+    // and forth, and the outliers' replacements change their neighbours'
+    // decisions.
+    std::mt19937 random(20261209);
+    for (int trial = 0; trial < 40; ++trial) {
+        const int width = 100 + int(random() % 300);
+        const int height = 5 + int(random() % 12);
+        std::vector<char> in_noise(static_cast<std::size_t>(width), 0);
+        for (int x = 0; x < width;) {
+            const int length = 3 + int(random() % 90);
+            const bool stretch_noisy = random() % 2 == 0;
+            for (int i = x; i < std::min(width, x + length); ++i) in_noise[std::size_t(i)] = stretch_noisy;
+            x += length;
+        }
+        const int base = 40 + int(random() % 150);
+        const sample::Picture picture = pictureOf(width, height, [&](int r, int x, int) {
+            if (in_noise[std::size_t(x)]) return int(random() % 256);
+            if (random() % 40 == 0) return int(random() % 2) * 255;
+            return base + (x + r) % 5;
+        });
+        for (double coefficient : {2.0, 6.0, 12.0, 20.0}) {
+            const FilterSettings settings{FILTER_MODE_MEDIAN, coefficient, 0, 0};
+            if (!fastMatchesPlain(picture, settings, describe(picture, settings, "replacing stretches"))) return;
+        }
+    }
+}
