@@ -15,10 +15,11 @@ constexpr unsigned SMOOTHING_DIVISOR = 35;
 
 // What a row needs while it is filtered; one set for each row of a pair.
 struct RowBuffers {
-    // For every byte column: rows r-2 and r+2 (weight 1 throughout), and
-    // rows r-1 and r+1 (weight 1 at the window's ends, 2 inside).
-    std::uint16_t outer_rows[ROW_STRIDE];
-    std::uint16_t inner_rows[ROW_STRIDE];
+    // For every byte column, rows r-2 and r+2 having weight 1 throughout and
+    // rows r-1 and r+1 weight 1 at the window's ends and 2 inside: the
+    // column's weighted sum as an end column and as an inner one.
+    std::uint16_t end_columns[ROW_STRIDE];
+    std::uint16_t inner_columns[ROW_STRIDE];
     int columns_end;  // columns made so far: [0, columns_end)
     // For every visit: the weighted sum of all but its two left neighbours
     // in its own row. At most 32 * 255 = 8160.
@@ -27,28 +28,77 @@ struct RowBuffers {
 
 RowBuffers row_buffers[2];
 
-void sumColumns(RowBuffers& b, const std::uint8_t* centre_row, int end) {
-    const std::uint8_t* above_far = centre_row - 2 * ROW_STRIDE;
-    const std::uint8_t* above = centre_row - ROW_STRIDE;
-    const std::uint8_t* below = centre_row + ROW_STRIDE;
-    const std::uint8_t* below_far = centre_row + 2 * ROW_STRIDE;
-    for (int p = b.columns_end; p < end; ++p) {
-        b.outer_rows[p] = std::uint16_t(above_far[p] + below_far[p]);
-        b.inner_rows[p] = std::uint16_t(above[p] + below[p]);
+void sumColumnsAt(RowBuffers& b, const std::uint8_t* centre_row, int p) {
+    const int outer = centre_row[p - 2 * ROW_STRIDE] + centre_row[p + 2 * ROW_STRIDE];
+    const int inner = centre_row[p - ROW_STRIDE] + centre_row[p + ROW_STRIDE];
+    b.end_columns[p] = std::uint16_t(outer + inner);
+    b.inner_columns[p] = std::uint16_t(outer + 2 * inner);
+}
+
+void sumSettledAt(RowBuffers& b, const std::uint8_t* centre_row, int j) {
+    const int columns = b.end_columns[j - REACH] + b.inner_columns[j - NEAR] + b.inner_columns[j] +
+                        b.inner_columns[j + NEAR] + b.end_columns[j + REACH];
+    const int own_row = 3 * centre_row[j] + 2 * centre_row[j + NEAR] + centre_row[j + REACH];
+    b.settled_sum[j] = std::uint16_t(columns + own_row);
+}
+
+#if defined(FAST_LANES_SSE2)
+inline __m128i loadWords(const std::uint16_t* source) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(source));
+}
+inline __m128i eightBytesWide(const std::uint8_t* source) {
+    return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(source)), _mm_setzero_si128());
+}
+
+// Sixteen columns from p on.
+void sumColumns16(RowBuffers& b, const std::uint8_t* centre_row, int p) {
+    const __m128i zero = _mm_setzero_si128();
+    auto bytesAt = [&](int offset) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(centre_row + offset * ROW_STRIDE + p));
+    };
+    const __m128i rows[4] = {bytesAt(-2), bytesAt(2), bytesAt(-1), bytesAt(1)};
+    for (int half = 0; half < 2; ++half) {
+        __m128i wide[4];
+        for (int i = 0; i < 4; ++i)
+            wide[i] = half == 0 ? _mm_unpacklo_epi8(rows[i], zero) : _mm_unpackhi_epi8(rows[i], zero);
+        const __m128i outer = _mm_add_epi16(wide[0], wide[1]);
+        const __m128i inner = _mm_add_epi16(wide[2], wide[3]);
+        const __m128i end_column = _mm_add_epi16(outer, inner);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(b.end_columns + p + 8 * half), end_column);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(b.inner_columns + p + 8 * half), _mm_add_epi16(end_column, inner));
     }
+}
+
+// Eight visits from j on.
+void sumSettled8(RowBuffers& b, const std::uint8_t* centre_row, int j) {
+    const __m128i columns = _mm_add_epi16(
+        _mm_add_epi16(_mm_add_epi16(loadWords(b.end_columns + j - REACH), loadWords(b.inner_columns + j - NEAR)),
+                      _mm_add_epi16(loadWords(b.inner_columns + j), loadWords(b.inner_columns + j + NEAR))),
+        loadWords(b.end_columns + j + REACH));
+    const __m128i own = eightBytesWide(centre_row + j);
+    const __m128i own_near = eightBytesWide(centre_row + j + NEAR);
+    const __m128i twice = _mm_add_epi16(own, own_near);
+    const __m128i own_row =
+        _mm_add_epi16(_mm_add_epi16(twice, twice), _mm_add_epi16(own, eightBytesWide(centre_row + j + REACH)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(b.settled_sum + j), _mm_add_epi16(columns, own_row));
+}
+#endif
+
+void sumColumns(RowBuffers& b, const std::uint8_t* centre_row, int end) {
+    int p = b.columns_end;
+#if defined(FAST_LANES_SSE2)
+    for (; p + 16 <= end; p += 16) sumColumns16(b, centre_row, p);
+#endif
+    for (; p < end; ++p) sumColumnsAt(b, centre_row, p);
     if (end > b.columns_end) b.columns_end = end;
 }
 
 void sumSettled(RowBuffers& b, const std::uint8_t* centre_row, int first, int end) {
-    const std::uint16_t* outer = b.outer_rows;
-    const std::uint16_t* inner = b.inner_rows;
-    for (int j = first; j < end; ++j) {
-        const int box = outer[j - REACH] + outer[j - NEAR] + outer[j] + outer[j + NEAR] + outer[j + REACH] +
-                        inner[j - REACH] + inner[j - NEAR] + inner[j] + inner[j + NEAR] + inner[j + REACH];
-        const int inner_box = inner[j - NEAR] + inner[j] + inner[j + NEAR];
-        const int own_row = 3 * centre_row[j] + 2 * centre_row[j + NEAR] + centre_row[j + REACH];
-        b.settled_sum[j] = std::uint16_t(box + inner_box + own_row);
-    }
+    int j = first;
+#if defined(FAST_LANES_SSE2)
+    for (; j + 8 <= end; j += 8) sumSettled8(b, centre_row, j);
+#endif
+    for (; j < end; ++j) sumSettledAt(b, centre_row, j);
 }
 
 // Each visit adds the two values its channel's chain rewrote just before
