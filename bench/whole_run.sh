@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Whole-program runs on the 2000 x 2000 noisy sample: each filter mode with
-# its answers piped in and the console written to a file, and beside them the
-# time the machine takes just to write mode 0's console bytes to a file.
+# its answers piped in and the console written to a file, and beside them a
+# run that copies the picture without filtering it (a mode outside 0..3) and
+# the time the machine takes just to write mode 0's console bytes to a file.
+# A mode's cost in a real run, tables made at first use included, is its run
+# less the copy run: printed last, from the medians.
 #   bash bench/whole_run.sh [BUILD_DIR]    (default: build; needs hyperfine)
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -25,5 +28,15 @@ commands=()
 for mode in 0 1 2 3; do
   commands+=(-n "mode $mode" "printf '${answers[$mode]}' | $build/denoise > console.txt")
 done
+commands+=(-n "copy" "printf 'sample\\nout\\n9\\n' | $build/denoise > console.txt")
 commands+=(-n "write $console_bytes bytes" "head -c $console_bytes /dev/zero > console.txt")
-hyperfine --warmup 2 --runs 15 --style basic "${commands[@]}"
+hyperfine --warmup 2 --runs "${RUNS:-15}" --style basic --export-json runs.json "${commands[@]}"
+python3 - <<'PY'
+import json
+results = {r["command"]: r["median"] * 1000 for r in json.load(open("runs.json"))["results"]}
+copy = results["copy"]
+print("median ms, and less the copy run (%.1f ms):" % copy)
+for mode in range(4):
+    name = "mode %d" % mode
+    print("  %s: %.1f, filter %.1f" % (name, results[name], results[name] - copy))
+PY
