@@ -13,6 +13,7 @@
 #include "settled.h"
 #include "scalar_walk.h"
 #include "lane_window.h"
+#include "mode1_candidates.h"
 #include "mode1_median.h"
 #include "mode2_original_blend.h"
 #include "mode3_crisp_blend.h"
