@@ -35,6 +35,7 @@ TEST(LanePaths, TheLastRunsEverywhereAndEveryPathHasEveryMode) {
 
 TEST(LanePaths, AnX86BuildHasTheWiderPaths) {
 #if defined(__x86_64__) && !defined(DENOISE_SCALAR_LANES)
+    EXPECT_NE(pathNamed("AVX-512"), nullptr);
     EXPECT_NE(pathNamed("AVX2"), nullptr);
     EXPECT_NE(pathNamed("SSE2"), nullptr);
 #elif defined(__SSE2__) && !defined(DENOISE_SCALAR_LANES)
@@ -53,10 +54,18 @@ TEST(LanePaths, TheProgramRunsTheWidestPathThisProcessorHas) {
     EXPECT_STREQ(fastLanePathName(), widest->name);
 #if defined(__x86_64__) || defined(__i386__)
     // Asked of the processor here too, not only through the table.
-    if (pathNamed("AVX2") != nullptr && __builtin_cpu_supports("avx2")) {
+    const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                        __builtin_cpu_supports("avx512vl");
+    const bool avx2 = __builtin_cpu_supports("avx2");
+    if (pathNamed("AVX-512") != nullptr && avx512) {
+        EXPECT_STREQ(fastLanePathName(), "AVX-512");
+    } else if (pathNamed("AVX2") != nullptr && avx2) {
         EXPECT_STREQ(fastLanePathName(), "AVX2");
     }
-    if (!__builtin_cpu_supports("avx2")) {
+    if (!avx512) {
+        EXPECT_STRNE(fastLanePathName(), "AVX-512");
+    }
+    if (!avx2) {
         EXPECT_STRNE(fastLanePathName(), "AVX2");
     }
 #endif

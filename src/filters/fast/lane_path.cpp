@@ -16,9 +16,22 @@ bool hasAvx2() {
 }
 #endif
 
+#if defined(DENOISE_AVX512_PATH)
+// Byte and word operations (BW) on 128- and 256-bit registers too (VL);
+// likewise only where the operating system saves the 512-bit state.
+bool hasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vl");
+}
+#endif
 }  // namespace
 
 const LanePath LANE_PATHS[] = {
+#if defined(DENOISE_AVX512_PATH)
+    {"AVX-512", hasAvx512, fast_paths::avx512::medianReplacement, fast_paths::avx512::originalBlend,
+     fast_paths::avx512::crispSmoothBlend},
+#endif
 #if defined(DENOISE_AVX2_PATH)
     {"AVX2", hasAvx2, fast_paths::avx2::medianReplacement, fast_paths::avx2::originalBlend,
      fast_paths::avx2::crispSmoothBlend},

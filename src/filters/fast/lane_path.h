@@ -14,7 +14,7 @@ using NeighbourhoodForm = void (*)(std::uint8_t* image, PictureSize size, const 
                                    std::FILE* console);
 
 struct LanePath {
-    const char* name;      // "AVX2", "SSE2" or "one-byte", as the benchmark and the tests print it
+    const char* name;      // "AVX-512", "AVX2", "SSE2" or "one-byte", as the benchmark and the tests print it
     bool (*runs_here)();   // whether this processor has the path's instructions
     NeighbourhoodForm median_replacement;  // mode 1
     NeighbourhoodForm original_blend;      // mode 2
@@ -46,6 +46,11 @@ void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettin
 void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
 void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
 }  // namespace sse2
+namespace avx512 {
+void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+}  // namespace avx512
 namespace avx2 {
 void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
 void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
