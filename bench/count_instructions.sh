@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Instructions the fast neighbourhood filters take, counted by callgrind:
 # modes 1 to 3 on a noisy sample, through the program as a user runs it,
-# counting only inside the modes' fast forms. Unlike timings on a shared
+# counting only inside the modes' fast forms, and naming the lane path that
+# ran (valgrind offers AVX2 but not AVX-512). Unlike timings on a shared
 # machine, the counts are the same from run to run, so small changes show.
 #   bash bench/count_instructions.sh [BUILD_DIR] [SIZE]   (default: build 1000)
 set -euo pipefail
@@ -17,5 +18,7 @@ for mode in 1 2 3; do
   printf "${answers[$mode]}" | valgrind --tool=callgrind --toggle-collect='medianReplacementFast*' \
     --toggle-collect='originalBlendFast*' --toggle-collect='crispSmoothBlendFast*' \
     --callgrind-out-file="cg.$mode" "$build/denoise" >/dev/null 2>&1
-  echo "mode $mode: $(awk '/^totals:/ { print $2 }' "cg.$mode") instructions"
+  # The lane path that ran, by the names callgrind saw (none before paths).
+  path=$({ grep -o 'fast_paths::[a-z0-9_]*::' "cg.$mode" || true; } | sort -u | sed 's/fast_paths:://; s/:://' | tr '\n' ' ')
+  echo "mode $mode: $(awk '/^totals:/ { print $2 }' "cg.$mode") instructions${path:+ (lane path: ${path% })}"
 done

@@ -29,6 +29,7 @@ constexpr int SIZES[] = {500, 1000, 2000};
 constexpr int PLAIN_NEIGHBOURHOOD_LARGEST = 500;  // about 1 s a run already
 constexpr int PLAIN_SMOOTHING_LARGEST = 1000;
 constexpr int REPETITIONS = 5;
+constexpr int PATHS_SMALLEST = 1000;  // each lane path timed from this size on
 
 std::FILE* null_console = nullptr;
 
@@ -112,6 +113,25 @@ void timeOpenCv(benchmark::State& state, int n, bool median) {
 }
 #endif
 
+std::string pathBenchmarkName(const LanePath& path, int mode, int n) {
+    return nameOf(std::string("path/") + path.name + "/mode" + std::to_string(mode), n);
+}
+
+// Modes 1 to 3 on each lane path this processor runs, not only the chosen
+// one, so that the paths' ratios come from one run.
+void registerLanePaths(int n) {
+    for (int i = 0; i < LANE_PATH_COUNT; ++i) {
+        const LanePath& path = LANE_PATHS[i];
+        if (!path.runs_here()) continue;
+        for (const FilterMode& mode : FILTER_MODES) {
+            if (mode.lane_path_form == nullptr) continue;
+            const FilterForm form = fastFormIn(mode, path);
+            addBenchmark(pathBenchmarkName(path, mode.number, n),
+                         [n, &mode, form](benchmark::State& s) { timeFilter(s, n, filterOf(mode, form)); });
+        }
+    }
+}
+
 void registerAll() {
     for (int n : SIZES) {
         for (const FilterMode& mode : FILTER_MODES) {
@@ -130,6 +150,7 @@ void registerAll() {
                 addBenchmark(nameOf("plain/" + mode_name, n),
                              [n, &mode](benchmark::State& s) { timeFilter(s, n, filterOf(mode, mode.plain)); });
         }
+        if (n >= PATHS_SMALLEST) registerLanePaths(n);
 #if defined(DENOISE_BENCH_OPENCV)
         addBenchmark(nameOf("opencv/medianBlur", n), [n](benchmark::State& s) { timeOpenCv(s, n, true); });
         addBenchmark(nameOf("opencv/filter2D", n), [n](benchmark::State& s) { timeOpenCv(s, n, false); });
@@ -147,6 +168,36 @@ public:
     }
     std::map<std::string, double> fastest;  // milliseconds
 };
+
+// Each lane path's time against the last path's (the one every processor
+// runs), from the same run.
+template <class Find>
+void printLanePathRatios(const Find& find) {
+    const LanePath& baseline = LANE_PATHS[LANE_PATH_COUNT - 1];
+    std::printf("\n%-6s %5s", "mode", "size");
+    for (int i = 0; i < LANE_PATH_COUNT; ++i) std::printf(" %10s", (std::string(LANE_PATHS[i].name) + " ms").c_str());
+    std::printf("   each / %s\n", baseline.name);
+    for (const FilterMode& mode : FILTER_MODES) {
+        if (mode.lane_path_form == nullptr) continue;
+        for (int n : SIZES) {
+            const double base = find(pathBenchmarkName(baseline, mode.number, n));
+            if (base < 0) continue;  // not timed at this size, or filtered out
+            std::printf("%-6d %5d", mode.number, n);
+            for (int i = 0; i < LANE_PATH_COUNT; ++i) {
+                const double ms = find(pathBenchmarkName(LANE_PATHS[i], mode.number, n));
+                if (ms < 0)
+                    std::printf(" %10s", "-");
+                else
+                    std::printf(" %10.2f", ms);
+            }
+            for (int i = 0; i < LANE_PATH_COUNT - 1; ++i) {
+                const double ms = find(pathBenchmarkName(LANE_PATHS[i], mode.number, n));
+                if (ms > 0) std::printf("   %s %.3f", LANE_PATHS[i].name, ms / base);
+            }
+            std::printf("\n");
+        }
+    }
+}
 
 void printRatios(const std::map<std::string, double>& ms) {
     auto find = [&](const std::string& name) {
@@ -174,6 +225,7 @@ void printRatios(const std::map<std::string, double>& ms) {
         }
     }
     std::printf("(OpenCV: medianBlur 5x5 beside modes 1-3, filter2D with the mode 0 kernel beside mode 0; one thread)\n");
+    printLanePathRatios(find);
 }
 
 // The processor's name as the kernel reports it, with its family, model
@@ -199,7 +251,7 @@ void printMachine() {
                 __builtin_cpu_supports("avx2") ? "yes" : "no",
                 __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? "yes" : "no");
 #endif
-    std::printf("Fast forms run in: %s lanes\n", fastLanePathName());
+    std::printf("Fast forms run in: %s lanes (the path the program picks on this machine)\n", fastLanePathName());
 #if defined(DENOISE_BENCH_OPENCV)
     std::printf("OpenCV %s, one thread\n", CV_VERSION);
 #else

@@ -1,6 +1,7 @@
 // libFuzzer target over everything a hostile BMP file reaches: the header
 // check, the whole read path, writing back what was read, and every filter
-// on small pictures, compared with the plain forms of the filters.
+// on small pictures, compared with the plain forms of the filters: the form
+// the filter stage selects, and each lane path this processor runs.
 //
 // The input is a file, optionally followed by filter settings: the bytes
 // after the last pixel row of an accepted picture (which loadBmp keeps)
@@ -15,6 +16,7 @@
 #include <limits>
 #include <vector>
 
+#include "filters/fast/lane_path.h"
 #include "filters/filter_modes.h"
 #include "image/bmp_format.h"
 #include "image/filter_stage.h"
@@ -32,6 +34,7 @@ constexpr int FILTER_LIMIT = 16;
 std::uint8_t image[IMAGE_BYTES];
 std::uint8_t reloaded_image[IMAGE_BYTES];
 std::uint8_t plain_image[IMAGE_BYTES];
+std::uint8_t path_image[IMAGE_BYTES];
 KeptBytes kept;
 KeptBytes reloaded_kept;
 
@@ -149,6 +152,26 @@ void runPlainForm(std::uint8_t* picture, PictureSize size, const FilterSettings&
     if (mode != nullptr) runFilterForm(*mode, mode->plain, picture, size, settings, console);
 }
 
+// Each lane path this processor runs, not only the one the stage chose,
+// from the same picture (kept in reloaded_image): the plain form's bytes
+// and text again.
+void compareEveryLanePathWithPlainForm(PictureSize size, const FilterSettings& settings, std::size_t rows_bytes,
+                                       const char* plain_text, std::size_t plain_length) {
+    const FilterMode* mode = filterModeOf(settings.filter_mode);
+    if (mode == nullptr || mode->lane_path_form == nullptr) return;
+    for (int i = 0; i < LANE_PATH_COUNT; ++i) {
+        const LanePath& path = LANE_PATHS[i];
+        if (!path.runs_here()) continue;
+        std::memcpy(path_image, reloaded_image, rows_bytes);
+        Console console;
+        runFilterForm(*mode, fastFormIn(*mode, path), path_image, size, settings, console.file);
+        console.finish();
+        require(console.length == plain_length && std::memcmp(console.text, plain_text, plain_length) == 0,
+                "every lane path prints what the plain form prints");
+        require(std::memcmp(path_image, plain_image, rows_bytes) == 0, "every lane path gives the plain form's bytes");
+    }
+}
+
 // The filters may only change the interior: the two-pixel frame and the
 // store beside the picture stay as they were.
 void runFilterAndCompareWithPlainForm(const PixelLayout& layout, const FilterSettings& settings) {
@@ -164,6 +187,7 @@ void runFilterAndCompareWithPlainForm(const PixelLayout& layout, const FilterSet
     require(selected.length == plain.length && std::memcmp(selected.text, plain.text, plain.length) == 0,
             "the selected filter prints what the plain form prints");
     require(std::memcmp(image, plain_image, rows_bytes) == 0, "the selected filter gives the plain form's bytes");
+    compareEveryLanePathWithPlainForm(size, settings, rows_bytes, plain.text, plain.length);
 
     // A stray write lands next to the picture: look a little beyond it.
     const int columns_checked = layout.width + 3 < MAX_IMAGE_COLUMNS ? layout.width + 3 : MAX_IMAGE_COLUMNS;

@@ -1,7 +1,7 @@
 // The fast filters against the plain ones, byte for byte in the picture and
 // in the console text: random pictures of every small size, pictures made to
 // sit on the decisions' boundaries, every mode over a wide parameter range,
-// and the large sample picture.
+// and the large sample picture; each on every lane path the build has.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,17 +27,18 @@ using testing_support::FilterOutcome;
 using testing_support::filtered;
 
 // Returns whether they agreed, so that loops can stop at the first case.
-bool fastMatchesPlain(const sample::Picture& picture, const FilterSettings& settings, const std::string& what) {
+bool fastMatchesPlain(const LanePath& path, const sample::Picture& picture, const FilterSettings& settings,
+                      const std::string& what) {
     const FilterOutcome plain = filtered(testing_support::runPlainFilter, picture, settings);
-    const FilterOutcome fast = filtered(testing_support::runProgramFilter, picture, settings);
+    const FilterOutcome fast = filtered(testing_support::lanePathFilter(path), picture, settings);
     const bool same_console = plain.console == fast.console;
     const bool same_image = plain.image == fast.image;
-    EXPECT_TRUE(same_console) << what;
-    EXPECT_TRUE(same_image) << what;
+    EXPECT_TRUE(same_console) << path.name << " lanes, " << what;
+    EXPECT_TRUE(same_image) << path.name << " lanes, " << what;
     if (!same_image) {
         for (std::size_t i = 0; i < plain.image.size(); ++i) {
             if (plain.image[i] != fast.image[i]) {
-                ADD_FAILURE() << what << ": first difference at row " << i / ROW_STRIDE << ", byte "
+                ADD_FAILURE() << path.name << " lanes, " << what << ": first difference at row " << i / ROW_STRIDE << ", byte "
                               << i % ROW_STRIDE << ": plain " << int(plain.image[i]) << ", fast "
                               << int(fast.image[i]);
                 break;
@@ -123,9 +124,24 @@ std::vector<std::pair<std::string, sample::Picture>> adversarialPictures(std::ui
     return pictures;
 }
 
+// Every differential test below runs once on each lane path the build has;
+// a path this processor cannot run is skipped, by name.
+class LanePathFilters : public ::testing::TestWithParam<const LanePath*> {
+protected:
+    void SetUp() override {
+        if (!path().runs_here()) GTEST_SKIP() << path().name << " lanes: this processor does not have them";
+    }
+    const LanePath& path() const { return *GetParam(); }
+};
+
 }  // namespace
 
-TEST(FastFilters, MatchPlainOnRandomPicturesOfEverySmallSize) {
+INSTANTIATE_TEST_SUITE_P(EveryPath, LanePathFilters, ::testing::ValuesIn(testing_support::lanePaths()),
+                         [](const ::testing::TestParamInfo<const LanePath*>& info) {
+                             return testing_support::testNameOf(*info.param);
+                         });
+
+TEST_P(LanePathFilters, MatchPlainOnRandomPicturesOfEverySmallSize) {
     const std::vector<FilterSettings> settings = everySetting();
     std::mt19937 random(20261208);
     for (int trial = 0; trial < 70; ++trial) {
@@ -138,32 +154,32 @@ TEST(FastFilters, MatchPlainOnRandomPicturesOfEverySmallSize) {
         const sample::Picture picture = trial % 2 == 0 ? sample::makeRandomPicture(width, height, seed)
                                                        : sample::makeNoisyPicture(width, height, seed);
         for (const FilterSettings& s : settings)
-            if (!fastMatchesPlain(picture, s, describe(picture, s, "random"))) return;
+            if (!fastMatchesPlain(path(), picture, s, describe(picture, s, "random"))) return;
     }
 }
 
-TEST(FastFilters, MatchPlainOnPicturesAtTheDecisionBoundaries) {
+TEST_P(LanePathFilters, MatchPlainOnPicturesAtTheDecisionBoundaries) {
     const std::vector<FilterSettings> settings = everySetting();
     for (std::uint32_t seed = 1; seed <= 6; ++seed)
         for (const auto& [kind, picture] : adversarialPictures(seed))
             for (const FilterSettings& s : settings)
-                if (!fastMatchesPlain(picture, s, describe(picture, s, kind))) return;
+                if (!fastMatchesPlain(path(), picture, s, describe(picture, s, kind))) return;
 }
 
-TEST(FastFilters, MatchPlainOnTheLargeSamplePicture) {
+TEST_P(LanePathFilters, MatchPlainOnTheLargeSamplePicture) {
     // The whole picture for smoothing; for the neighbourhood modes, whose
     // plain form takes seconds per mode at this size, a full-width strip.
     const sample::Picture full = sample::makeNoisyPicture(2000, 2000, 7);
-    EXPECT_TRUE(fastMatchesPlain(full, {FILTER_MODE_SMOOTHING, 0, 0, 0}, "2000x2000 smoothing"));
+    EXPECT_TRUE(fastMatchesPlain(path(), full, {FILTER_MODE_SMOOTHING, 0, 0, 0}, "2000x2000 smoothing"));
     sample::Picture strip = full;
     strip.height = 24;
     strip.rgb.resize(std::size_t(strip.width) * strip.height * 3);
-    EXPECT_TRUE(fastMatchesPlain(strip, {FILTER_MODE_MEDIAN, 20, 0, 0}, "strip median"));
-    EXPECT_TRUE(fastMatchesPlain(strip, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, "strip original blend"));
-    EXPECT_TRUE(fastMatchesPlain(strip, {FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 0.05, 0.003}, "strip crisp blend"));
+    EXPECT_TRUE(fastMatchesPlain(path(), strip, {FILTER_MODE_MEDIAN, 20, 0, 0}, "strip median"));
+    EXPECT_TRUE(fastMatchesPlain(path(), strip, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, "strip original blend"));
+    EXPECT_TRUE(fastMatchesPlain(path(), strip, {FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 0.05, 0.003}, "strip crisp blend"));
 }
 
-TEST(FastFilters, MatchPlainWhenBandsOfRowsEndPartway) {
+TEST_P(LanePathFilters, MatchPlainWhenBandsOfRowsEndPartway) {
     // Modes 1 to 3 walk several rows at once, each two chunks behind the
     // one above: interior heights that leave 1 to 4 rows for the last band,
     // on rows of many chunks; for mode 1 coefficients under which the median
@@ -176,14 +192,14 @@ TEST(FastFilters, MatchPlainWhenBandsOfRowsEndPartway) {
         const sample::Picture picture = height % 2 == 0 ? sample::makeNoisyPicture(width, height, random())
                                                         : sample::makeRandomPicture(width, height, random());
         const FilterSettings blend{FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0};
-        if (!fastMatchesPlain(picture, blend, describe(picture, blend, "band"))) return;
+        if (!fastMatchesPlain(path(), picture, blend, describe(picture, blend, "band"))) return;
         for (double coefficient : {0.0, 8.0, 20.0, 101.0}) {
             const FilterSettings s{FILTER_MODE_MEDIAN, coefficient, 0, 0};
-            if (!fastMatchesPlain(picture, s, describe(picture, s, "band"))) return;
+            if (!fastMatchesPlain(path(), picture, s, describe(picture, s, "band"))) return;
         }
         for (const auto& t : thresholds) {
             const FilterSettings s{FILTER_MODE_CRISP_SMOOTH_BLEND, 0, t[0], t[1]};
-            if (!fastMatchesPlain(picture, s, describe(picture, s, "band"))) return;
+            if (!fastMatchesPlain(path(), picture, s, describe(picture, s, "band"))) return;
         }
     }
 }
@@ -284,13 +300,13 @@ sample::Picture windowPictureWithSquares(int squares, std::mt19937& random) {
 
 }  // namespace
 
-TEST(FastFilters, MatchPlainOnWindowsRightAtTheSpreadLimits) {
+TEST_P(LanePathFilters, MatchPlainOnWindowsRightAtTheSpreadLimits) {
     std::mt19937 random(11);
     const int first_unflat = firstUnflatSquaredSum();
     for (int squares : {first_unflat - 1, first_unflat}) {
         for (int trial = 0; trial < 8; ++trial) {
             const sample::Picture picture = windowPictureWithSquares(squares, random);
-            ASSERT_TRUE(fastMatchesPlain(picture, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, "flat limit"));
+            ASSERT_TRUE(fastMatchesPlain(path(), picture, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, "flat limit"));
         }
     }
     for (int limit : {1200, 3000, 6000}) {
@@ -300,12 +316,12 @@ TEST(FastFilters, MatchPlainOnWindowsRightAtTheSpreadLimits) {
         ASSERT_EQ(firstReplacingSquaredSum(coefficient), limit);
         for (int squares : {limit - 1, limit})
             for (int trial = 0; trial < 4; ++trial)
-                ASSERT_TRUE(fastMatchesPlain(windowPictureWithSquares(squares, random),
+                ASSERT_TRUE(fastMatchesPlain(path(), windowPictureWithSquares(squares, random),
                                              {FILTER_MODE_MEDIAN, coefficient, 0, 0}, "median limit"));
     }
 }
 
-TEST(FastFilters, MatchPlainWhereWholeColumnsLieAboveOrBelowTheMiddle) {
+TEST_P(LanePathFilters, MatchPlainWhereWholeColumnsLieAboveOrBelowTheMiddle) {
     // The 23 settled values' middle ranks are picked from merges that leave
     // out the values that cannot reach them: columns that lie wholly below
     // or above the rest, or straddle them, put those ranks in every column
@@ -324,11 +340,11 @@ TEST(FastFilters, MatchPlainWhereWholeColumnsLieAboveOrBelowTheMiddle) {
         for (const FilterSettings& s : {FilterSettings{FILTER_MODE_MEDIAN, -1, 0, 0},
                                         FilterSettings{FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0},
                                         FilterSettings{FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 1, -1}})
-            if (!fastMatchesPlain(picture, s, describe(picture, s, "columns apart"))) return;
+            if (!fastMatchesPlain(path(), picture, s, describe(picture, s, "columns apart"))) return;
     }
 }
 
-TEST(FastFilters, MatchPlainWhereQuietPatchesInterruptNoise) {
+TEST_P(LanePathFilters, MatchPlainWhereQuietPatchesInterruptNoise) {
     // Mode 2 makes window sums only for stretches of a row where some
     // window may be flat, catching up on the columns left of them: noise
     // (which settles every window unflat without sums) broken by quiet
@@ -349,12 +365,12 @@ TEST(FastFilters, MatchPlainWhereQuietPatchesInterruptNoise) {
             const int level = quiet_level[std::size_t(x)];
             return level < 0 ? int(random() % 256) : level + int(random() % std::uint32_t(quiet_amplitude));
         });
-        if (!fastMatchesPlain(picture, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, describe(picture, {}, "quiet patches")))
-            return;
+        const FilterSettings blend{FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0};
+        if (!fastMatchesPlain(path(), picture, blend, describe(picture, blend, "quiet patches"))) return;
     }
 }
 
-TEST(FastFilters, MatchPlainWhereReplacingStretchesComeAndGo) {
+TEST_P(LanePathFilters, MatchPlainWhereReplacingStretchesComeAndGo) {
     // Mode 1 walks a chunk either to the visits found beforehand to replace
     // their value (and those whose left values then change) or whole, as
     // the row's chunk before suggests. Stretches of heavy noise, where most
@@ -381,7 +397,7 @@ TEST(FastFilters, MatchPlainWhereReplacingStretchesComeAndGo) {
         });
         for (double coefficient : {2.0, 6.0, 12.0, 20.0}) {
             const FilterSettings settings{FILTER_MODE_MEDIAN, coefficient, 0, 0};
-            if (!fastMatchesPlain(picture, settings, describe(picture, settings, "replacing stretches"))) return;
+            if (!fastMatchesPlain(path(), picture, settings, describe(picture, settings, "replacing stretches"))) return;
         }
     }
 }

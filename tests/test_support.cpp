@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -55,11 +56,31 @@ void runProgramFilter(std::uint8_t* image, PictureSize size, const FilterSetting
     runFilterStage(image, size, settings, console);
 }
 
-FilterOutcome filtered(FilterRun run, const sample::Picture& picture, const FilterSettings& settings) {
+FilterOutcome filtered(const FilterRun& run, const sample::Picture& picture, const FilterSettings& settings) {
     FilterOutcome outcome{storeOf(picture), {}};
     outcome.console =
         captureConsole([&](std::FILE* console) { run(outcome.image.data(), sizeOf(picture), settings, console); });
     return outcome;
+}
+
+FilterRun lanePathFilter(const LanePath& path) {
+    return [&path](std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+        const FilterMode* mode = filterModeOf(settings.filter_mode);
+        if (mode != nullptr) runFilterForm(*mode, fastFormIn(*mode, path), image, size, settings, console);
+    };
+}
+
+std::vector<const LanePath*> lanePaths() {
+    std::vector<const LanePath*> paths;
+    for (int i = 0; i < LANE_PATH_COUNT; ++i) paths.push_back(&LANE_PATHS[i]);
+    return paths;
+}
+
+std::string testNameOf(const LanePath& path) {
+    std::string name = path.name;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+    return name;
 }
 
 TemporaryFolder::TemporaryFolder() {

@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "filters/fast/lane_path.h"
 #include "image/image_store.h"
 #include "sample_picture.h"
 
@@ -39,8 +41,21 @@ struct FilterOutcome {
     std::vector<std::uint8_t> image;
     std::string console;
 };
-using FilterRun = void (*)(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-FilterOutcome filtered(FilterRun run, const sample::Picture& picture, const FilterSettings& settings);
+using FilterRun =
+    std::function<void(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console)>;
+FilterOutcome filtered(const FilterRun& run, const sample::Picture& picture, const FilterSettings& settings);
+
+// ---- the lane paths
+
+// The fast form of settings.filter_mode as lane path `path` runs it, with
+// the start message: what runProgramFilter runs where `path` is chosen.
+FilterRun lanePathFilter(const LanePath& path);
+
+// Every lane path the build has, for tests run once on each.
+std::vector<const LanePath*> lanePaths();
+
+// The path's name as a test's name may carry it ("one-byte" is "one_byte").
+std::string testNameOf(const LanePath& path);
 
 // ---- the program as a user runs it
 
@@ -115,3 +130,6 @@ inline const std::string WRITE_OPEN_FAILED = "writeBmp: Open error!\n";
 }  // namespace texts
 
 }  // namespace testing_support
+
+// Names a lane path in a test's parameters, rather than its address.
+inline void PrintTo(const LanePath* path, std::ostream* out) { *out << path->name << " lanes"; }

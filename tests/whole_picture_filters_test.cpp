@@ -1,12 +1,13 @@
-// The program's filters against the plain forms on the largest picture, in
-// every mode of the modes' table: rows as long as the store allows, and
-// every band and chunk boundary the fast forms have. Slow (the plain pass
-// takes seconds), so one setting per mode, and one test per mode so that
-// they can run side by side.
+// The fast filters against the plain forms on the largest picture, in
+// every mode of the modes' table and on every lane path the build has:
+// rows as long as the store allows, and every band and chunk boundary the
+// fast forms have. Slow (the plain pass takes seconds), so one setting per
+// mode, and one test per mode and path so that they can run side by side.
 #include <gtest/gtest.h>
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "filters/filter_modes.h"
 #include "sample_picture.h"
@@ -21,22 +22,40 @@ const FilterSettings SETTINGS[] = {
     {FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 0.2, 0.0},
 };
 
-class WholePictureFilters : public ::testing::TestWithParam<FilterMode> {};
+struct ModeOnPath {
+    FilterMode mode;
+    const LanePath* path;
+};
+
+// Every mode on every path; mode 0 has one fast form, run on the first.
+std::vector<ModeOnPath> modesOnPaths() {
+    std::vector<ModeOnPath> cases;
+    for (const FilterMode& mode : FILTER_MODES)
+        for (const LanePath* path : testing_support::lanePaths()) {
+            cases.push_back({mode, path});
+            if (mode.lane_path_form == nullptr) break;
+        }
+    return cases;
+}
+
+class WholePictureFilters : public ::testing::TestWithParam<ModeOnPath> {};
+
+// Names the mode and path in the test's name, rather than their bytes.
+void PrintTo(const ModeOnPath& c, std::ostream* out) { *out << "mode " << c.mode.number << ", " << c.path->name; }
 
 }  // namespace
 
-// Names the mode in the test's name, rather than its bytes.
-void PrintTo(const FilterMode& mode, std::ostream* out) { *out << "mode " << mode.number; }
-
-TEST_P(WholePictureFilters, ProgramMatchesPlainFormsOnTheLargestPicture) {
-    const FilterMode& mode = GetParam();
+TEST_P(WholePictureFilters, FastFormsMatchPlainFormsOnTheLargestPicture) {
+    const FilterMode& mode = GetParam().mode;
+    const LanePath& path = *GetParam().path;
+    if (!path.runs_here()) GTEST_SKIP() << path.name << " lanes: this processor does not have them";
     const FilterSettings* setting = nullptr;
     for (const FilterSettings& s : SETTINGS)
         if (s.filter_mode == mode.number) setting = &s;
     ASSERT_NE(setting, nullptr) << "no setting for mode " << mode.number;
     const sample::Picture picture = sample::makeNoisyPicture(MAX_IMAGE_COLUMNS, MAX_IMAGE_ROWS, 2024);
     const testing_support::FilterOutcome program =
-        testing_support::filtered(testing_support::runProgramFilter, picture, *setting);
+        testing_support::filtered(testing_support::lanePathFilter(path), picture, *setting);
     const testing_support::FilterOutcome plain =
         testing_support::filtered(testing_support::runPlainFilter, picture, *setting);
     EXPECT_TRUE(program.image == plain.image);
@@ -44,7 +63,10 @@ TEST_P(WholePictureFilters, ProgramMatchesPlainFormsOnTheLargestPicture) {
     EXPECT_FALSE(plain.console.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryMode, WholePictureFilters, ::testing::ValuesIn(FILTER_MODES),
-                         [](const ::testing::TestParamInfo<FilterMode>& info) {
-                             return "mode" + std::to_string(info.param.number);
+INSTANTIATE_TEST_SUITE_P(EveryModeAndPath, WholePictureFilters, ::testing::ValuesIn(modesOnPaths()),
+                         [](const ::testing::TestParamInfo<ModeOnPath>& info) {
+                             std::string name = "mode" + std::to_string(info.param.mode.number);
+                             if (info.param.mode.lane_path_form != nullptr)
+                                 name += "_" + testing_support::testNameOf(*info.param.path);
+                             return name;
                          });

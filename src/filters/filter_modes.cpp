@@ -11,3 +11,7 @@ void runFilterForm(const FilterMode& mode, FilterForm form, std::uint8_t* image,
     std::fputs(mode.start_message, console);
     form(image, size, settings, console);
 }
+
+FilterForm fastFormIn(const FilterMode& mode, const LanePath& path) {
+    return mode.lane_path_form != nullptr ? path.*mode.lane_path_form : mode.fast;
+}

@@ -1,6 +1,59 @@
-// Which lanes the fast forms run in on this machine: the name the
-// benchmark and the tests print beside their figures.
+// The lane paths of the fast neighbourhood pass (modes 1 to 3) and the one
+// point that picks among them. The pass is built once for each path the
+// build has, each in its own file with its own instructions; every path
+// gives the same bytes. The program runs the widest path this processor
+// has, chosen once; the tests and the benchmark may run each path directly.
 #pragma once
 
-// "SSE2", or "one-byte" where the build has no SSE2.
+#include <cstdint>
+#include <cstdio>
+
+#include "../../image/image_store.h"
+
+using NeighbourhoodForm = void (*)(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
+                                   std::FILE* console);
+
+struct LanePath {
+    const char* name;      // "AVX-512", "AVX2", "SSE2" or "one-byte", as the benchmark and the tests print it
+    bool (*runs_here)();   // whether this processor has the path's instructions
+    NeighbourhoodForm median_replacement;  // mode 1
+    NeighbourhoodForm original_blend;      // mode 2
+    NeighbourhoodForm crisp_smooth_blend;  // mode 3
+};
+
+// Every path this build has, widest first; the last runs everywhere.
+extern const LanePath LANE_PATHS[];
+extern const int LANE_PATH_COUNT;
+
+// The path the fast forms run in: the first of LANE_PATHS this processor
+// runs, found the first time it is asked for.
+const LanePath& chosenLanePath();
+
+// The chosen path's name: what the benchmark and the tests print beside
+// their figures.
 const char* fastLanePathName();
+
+// Each path's entry points; neighbourhood.cpp defines those of the path it
+// is built for.
+namespace fast_paths {
+namespace one_byte {
+void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+}  // namespace one_byte
+namespace sse2 {
+void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+}  // namespace sse2
+namespace avx512 {
+void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+}  // namespace avx512
+namespace avx2 {
+void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+}  // namespace avx2
+}  // namespace fast_paths

@@ -1,7 +1,7 @@
-// The fast neighbourhood pass, filter mode 2 (original blend): its table
-// of blends, its cheap test that shows most windows not flat before the
-// walk, its scalar step, then its lane step. Included by neighbourhood.cpp
-// alone.
+// The fast neighbourhood pass, filter mode 2 (original blend): its cheap
+// test that shows most windows not flat before the walk, its scalar step,
+// then its lane step, both looking the blends up in mode_tables.h's table.
+// Included by neighbourhood.cpp alone.
 #pragma once
 
 #if !defined(FAST_NEIGHBOURHOOD_PASS)
@@ -16,30 +16,14 @@
 #include "../mode_steps.h"
 #include "lane_window.h"
 #include "lanes.h"
+#include "mode_tables.h"
 #include "row_buffers.h"
 #include "scalar_walk.h"
 #include "settled.h"
 
 namespace {
 
-// Mode 2's blend of every (median, centre) pair, filled in whole the first
-// time mode 2 runs (about a millisecond): the walk then looks values up
-// without asking whether they are there. Each entry is a pure function of its index,
-// so the table holds for every later picture too.
-std::uint8_t blend_table[256][256];
-bool blend_table_made = false;
-
-// Any spread above the flat limit: the blend then takes the median given.
-constexpr double UNFLAT_SPREAD_PERCENT = 100.0;
-
-void makeBlendTable() {
-    if (blend_table_made) return;
-    for (int median = 0; median < 256; ++median)
-        for (int centre = 0; centre < 256; ++centre)
-            blend_table[median][centre] =
-                originalBlendValue(std::uint8_t(median), std::uint8_t(centre), UNFLAT_SPREAD_PERCENT);
-    blend_table_made = true;
-}
+using fast_tables::blend_table;
 
 int blendOf(int median, int centre) { return blend_table[median][centre]; }
 
@@ -66,7 +50,8 @@ void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane1) {
     b.surely_unflat[j] = sum >= twice_limit;
 }
 
-#if defined(FAST_LANES_SSE2)
+// (The AVX2 path has its own form below.)
+#if defined(FAST_LANES_SSE2) && !defined(FAST_LANES_AVX2)
 // Squared spreads (at most 255^2) in 16-bit lanes, added with saturation:
 // a sum held at 65535 still says whether it reaches any limit below that.
 void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane16) {
@@ -90,6 +75,33 @@ void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane16) 
     const __m128i short_high = _mm_cmpeq_epi16(_mm_subs_epu16(sum_high, below), zero);
     const __m128i short_bytes = _mm_packs_epi16(short_low, short_high);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(b.surely_unflat + j), _mm_andnot_si128(short_bytes, _mm_set1_epi8(1)));
+}
+#endif
+
+#if defined(FAST_LANES_AVX2)
+// As the Lane16 form, 32 visits at a time: the interleaves and the pack
+// both work within each 128-bit half, so the flags come out in order.
+void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane32) {
+    if (twice_limit > 65535) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.surely_unflat + j), _mm256_setzero_si256());
+        return;
+    }
+    const __m256i zero = _mm256_setzero_si256();
+    const auto spreads = columnSpreads<fast_lanes::Lane32>(b, j);
+    __m256i sum_low = zero;
+    __m256i sum_high = zero;
+    for (const fast_lanes::Lane32 spread : spreads) {
+        const __m256i low = _mm256_unpacklo_epi8(spread.value, zero);
+        const __m256i high = _mm256_unpackhi_epi8(spread.value, zero);
+        sum_low = _mm256_adds_epu16(sum_low, _mm256_mullo_epi16(low, low));
+        sum_high = _mm256_adds_epu16(sum_high, _mm256_mullo_epi16(high, high));
+    }
+    const __m256i below = _mm256_set1_epi16(std::int16_t(twice_limit - 1));
+    const __m256i short_low = _mm256_cmpeq_epi16(_mm256_subs_epu16(sum_low, below), zero);
+    const __m256i short_high = _mm256_cmpeq_epi16(_mm256_subs_epu16(sum_high, below), zero);
+    const __m256i short_bytes = _mm256_packs_epi16(short_low, short_high);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.surely_unflat + j),
+                        _mm256_andnot_si256(short_bytes, _mm256_set1_epi8(1)));
 }
 #endif
 

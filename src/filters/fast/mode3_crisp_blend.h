@@ -1,6 +1,7 @@
-// The fast neighbourhood pass, filter mode 3 (crisp smooth blend): its
-// table of spread ratios, its gate as a run of distances, its scalar step,
-// then its lane step. Included by neighbourhood.cpp alone.
+// The fast neighbourhood pass, filter mode 3 (crisp smooth blend): its gate
+// as a run of distances, its scalar step, then its lane step, both looking
+// the spread ratios up in mode_tables.h's table. Included by
+// neighbourhood.cpp alone.
 #pragma once
 
 #if !defined(FAST_NEIGHBOURHOOD_PASS)
@@ -13,34 +14,13 @@
 #include "../../image/image_store.h"
 #include "../mode_steps.h"
 #include "lane_window.h"
+#include "mode_tables.h"
 #include "neighbourhood.h"
 #include "scalar_walk.h"
 
 namespace {
 
-// Mode 3's spread ratio for every squared deviation sum, as crispBlendValue
-// is given it, filled in whole the first time mode 3 runs (about 3 MB, a
-// millisecond or two): the walk then looks ratios up with no test on the
-// way, so the rows' visits can run side by side.
-alignas(16) double crisp_ratio_by_squares[MAX_SQUARED_DEVIATION_SUM + 1];
-bool crisp_ratios_made = false;
-
-// sqrt(sum / 25) / 128, the window's sigma over 128, by the plain filter's
-// own operations: the lanes round each one as the one-lane instruction does.
-void makeCrispRatios() {
-    if (crisp_ratios_made) return;
-    int squares = 0;
-#if defined(FAST_LANES_SSE2)
-    for (; squares + 1 <= MAX_SQUARED_DEVIATION_SUM; squares += 2) {
-        const __m128d sums = _mm_cvtepi32_pd(_mm_setr_epi32(squares, squares + 1, 0, 0));
-        const __m128d sigma = _mm_sqrt_pd(_mm_div_pd(sums, _mm_set1_pd(25.0)));
-        _mm_store_pd(crisp_ratio_by_squares + squares, _mm_div_pd(sigma, _mm_set1_pd(128.0)));
-    }
-#endif
-    for (; squares <= MAX_SQUARED_DEVIATION_SUM; ++squares)
-        crisp_ratio_by_squares[squares] = std::sqrt(double(squares) / 25.0) / 128.0;
-    crisp_ratios_made = true;
-}
+using fast_tables::crisp_ratio_by_squares;
 
 // The gate compares |window mean - centre| / 255, which grows with the
 // distance, against both thresholds: the distances it passes are one run,

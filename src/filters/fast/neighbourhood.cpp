@@ -1,8 +1,14 @@
+// The neighbourhood pass of one lane path: built as it stands for the
+// build's own instructions (SSE2 on x86, or one-byte lanes), and included
+// by neighbourhood_avx2.cpp to be built again for AVX2. Its entry points
+// are that path's (lane_path.h); lane_path.cpp picks the path that runs.
+#include <cstdint>
+#include <cstdio>
+
+#include "../../image/image_store.h"
+#include "lane_path.h"
+#include "mode_tables.h"
 #include "neighbourhood.h"
-
-#include <cmath>
-
-#include "../mode_steps.h"
 // The pass's parts, each built on those above it. They are headers of this
 // file alone (they say so if included anywhere else) so that the pass stays
 // one translation unit: the compiler then writes the same machine code as
@@ -20,50 +26,22 @@
 #include "lane_walk.h"
 #include "pass.h"
 
-namespace {
+namespace fast_paths {
+namespace FAST_LANES_PATH {
 
-template <class Predicate>
-int firstSquaredSumWhere(Predicate holds) {
-    int low = 0;
-    int high = MAX_SQUARED_DEVIATION_SUM + 1;
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (holds(middle))
-            high = middle;
-        else
-            low = middle + 1;
-    }
-    return low;
-}
-
-}  // namespace
-
-double spreadPercentOf(int squared_deviation_sum) {
-    const double window_sigma = std::sqrt(double(squared_deviation_sum) / 25.0);
-    return window_sigma * 100.0 / 255.0;
-}
-
-int firstReplacingSquaredSum(double removal_coefficient) {
-    return firstSquaredSumWhere(
-        [=](int squares) { return medianReplaces(spreadPercentOf(squares), removal_coefficient); });
-}
-
-int firstUnflatSquaredSum() {
-    return firstSquaredSumWhere([](int squares) { return !(spreadPercentOf(squares) <= FLAT_SPREAD_PERCENT); });
-}
-
-void medianReplacementFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
-                           std::FILE* console) {
+void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
     runPass(image, size, MedianReplacement{firstReplacingSquaredSum(settings.removal_coefficient)}, console);
 }
 
-void originalBlendFast(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
-    makeBlendTable();
+void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
+    fast_tables::makeBlendTable();
     runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
 }
 
-void crispSmoothBlendFast(std::uint8_t* image, PictureSize size, const FilterSettings& settings,
-                          std::FILE* console) {
-    makeCrispRatios();
+void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+    fast_tables::makeCrispRatios();
     runPass(image, size, crispBlendFor(settings), console);
 }
+
+}  // namespace FAST_LANES_PATH
+}  // namespace fast_paths

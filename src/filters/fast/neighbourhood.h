@@ -40,7 +40,9 @@ int firstUnflatSquaredSum();
 
 // crispBlendValue's double operations in its very order, written here so
 // that the walk can have them inline (the tests hold the two together).
-inline int crispBlendInWalk(int median, int centre_value, double spread_ratio) {
+// Each file keeps its own copy (static): one compiled for AVX2 must never
+// be the copy the linker keeps for everyone.
+static inline int crispBlendInWalk(int median, int centre_value, double spread_ratio) {
     double a = double(centre_value) * spread_ratio;
     a = a * 3.0;
     double b = spread_ratio * 3.0;

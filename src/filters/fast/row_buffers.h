@@ -65,7 +65,7 @@ struct RowBuffers {
     // window to be flat, whatever the two rewritten ones turn out to be.
     std::uint8_t surely_unflat[BUFFER_BYTES];
     // Mode 1 seldom needs a median: ranks are found as first asked for,
-    // sixteen visits at a time, within the visits last prepared.
+    // a lane width of visits at a time, within the visits last prepared.
     std::uint8_t ranked[BUFFER_BYTES];
     int prepared_end;
     // Mode 2: whether the last stretch prepared needed the window sums.
