@@ -124,12 +124,11 @@ FAST_LANES_INLINE void exchange(V& a, V& b) {
     a = low;
 }
 
-// Odd-even merge of two ascending lists of any lengths. The temporaries are
-// left uninitialised (each element is written before it is read): with
-// 32-byte lanes GCC did not drop their zero fill.
-// Written out by the
+// Odd-even merge of two ascending lists of any lengths. Written out by the
 // compiler into straight min/max code, and whatever the caller never reads
 // is dropped again, so merging only to pick a few ranks costs only those.
+// The temporaries are left uninitialised (each element is written before
+// it is read): with 32-byte lanes GCC did not drop their zero fill.
 template <class V, std::size_t M, std::size_t N>
 FAST_LANES_INLINE std::array<V, M + N> mergeSorted(const std::array<V, M>& a, const std::array<V, N>& b) {
     std::array<V, M + N> merged;
