@@ -127,9 +127,11 @@ FAST_LANES_INLINE void exchange(V& a, V& b) {
 // Odd-even merge of two ascending lists of any lengths. Written out by the
 // compiler into straight min/max code, and whatever the caller never reads
 // is dropped again, so merging only to pick a few ranks costs only those.
+// The temporaries are left uninitialised (each element is written before
+// it is read): with 32-byte lanes GCC did not drop their zero fill.
 template <class V, std::size_t M, std::size_t N>
 FAST_LANES_INLINE std::array<V, M + N> mergeSorted(const std::array<V, M>& a, const std::array<V, N>& b) {
-    std::array<V, M + N> merged{};
+    std::array<V, M + N> merged;
     if constexpr (M == 0) {
         for (std::size_t i = 0; i < N; ++i) merged[i] = b[i];
     } else if constexpr (N == 0) {
@@ -138,10 +140,10 @@ FAST_LANES_INLINE std::array<V, M + N> mergeSorted(const std::array<V, M>& a, co
         merged[0] = lower(a[0], b[0]);
         merged[1] = upper(a[0], b[0]);
     } else {
-        std::array<V, (M + 1) / 2> a_even{};
-        std::array<V, M / 2> a_odd{};
-        std::array<V, (N + 1) / 2> b_even{};
-        std::array<V, N / 2> b_odd{};
+        std::array<V, (M + 1) / 2> a_even;
+        std::array<V, M / 2> a_odd;
+        std::array<V, (N + 1) / 2> b_even;
+        std::array<V, N / 2> b_odd;
         for (std::size_t i = 0; i < M; ++i) (i % 2 == 0 ? a_even[i / 2] : a_odd[i / 2]) = a[i];
         for (std::size_t i = 0; i < N; ++i) (i % 2 == 0 ? b_even[i / 2] : b_odd[i / 2]) = b[i];
         const auto evens = mergeSorted<V>(a_even, b_even);
