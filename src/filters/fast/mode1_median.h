@@ -59,6 +59,7 @@ struct MedianReplacement {
 constexpr int CHANNELS_IN_MASK[8] = {0, 1, 1, 2, 1, 2, 2, 3};
 
 struct MedianReplacementLanes {
+    static constexpr bool IN_ROW_PAIRS = false;
     __m128i last_keeping;  // 32-bit lanes: the largest sum that keeps the value
 
     FAST_LANES_INLINE __m128i operator()(const PixelWindow& w) const {

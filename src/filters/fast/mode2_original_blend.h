@@ -186,41 +186,52 @@ struct OriginalBlend {
 
 #if defined(FAST_LANES_SSE2)
 struct OriginalBlendLanes {
+    static constexpr bool IN_ROW_PAIRS = true;
     __m128i first_unflat;  // 32-bit lanes
 
     // What the window's value is blended with: itself where the window is
     // flat. Most windows are known not to be flat before the walk: a
     // predicted branch then leaves the test off the chains.
-    FAST_LANES_INLINE __m128i blendedWith(const PixelWindow& w, __m128i centre) const {
-        std::uint32_t unflat;
-        std::memcpy(&unflat, w.b.surely_unflat + w.k, sizeof unflat);
+    FAST_LANES_INLINE __m128i blendedWith(const PairWindow& w, __m128i centre) const {
+        std::uint32_t upper_unflat;
+        std::uint32_t lower_unflat;
+        std::memcpy(&upper_unflat, w.upper_buffers.surely_unflat + w.k, sizeof upper_unflat);
+        std::memcpy(&lower_unflat, w.lower_buffers.surely_unflat + w.k, sizeof lower_unflat);
         const __m128i median = w.median();
-        if ((unflat & 0xFFFFFF) == 0x010101) return median;
-        const __m128i flat = _mm_cmpgt_epi32(first_unflat, w.deviationSum());
-        const __m128i flat16 = _mm_packs_epi32(flat, flat);
-        return _mm_or_si128(_mm_and_si128(flat16, centre), _mm_andnot_si128(flat16, median));
+        if (((upper_unflat & lower_unflat) & 0xFFFFFF) == 0x010101) return median;
+        const __m128i sum = w.sum();
+        __m128i sums[2];
+        w.deviationSums(sum, w.mean(sum), sums);
+        const __m128i flat = _mm_packs_epi32(_mm_cmpgt_epi32(first_unflat, sums[0]), _mm_cmpgt_epi32(first_unflat, sums[1]));
+        return _mm_or_si128(_mm_and_si128(flat, centre), _mm_andnot_si128(flat, median));
     }
 
-    // Each stage for every row before the next, so that the rows' chains
-    // stand side by side in the instruction stream.
-    template <int ROWS>
-    FAST_LANES_INLINE void walkStep(const PixelWindow* w, __m128i* out) const {
-        int index[ROWS][CHANNELS_PER_PIXEL];
-#pragma GCC unroll 6
-        for (int a = 0; a < ROWS; ++a) {
+    // Each stage for every pair of rows before the next, so that the rows'
+    // chains stand side by side in the instruction stream.
+    template <int PAIRS>
+    FAST_LANES_INLINE void walkPairs(const PairWindow* w, __m128i* out) const {
+        int index[PAIRS][6];
+#pragma GCC unroll 3
+        for (int p = 0; p < PAIRS; ++p) {
             // blend_table[blended_with][centre]
-            const __m128i centre = w[a].centre();
-            const __m128i at = _mm_or_si128(_mm_slli_epi16(blendedWith(w[a], centre), 8), centre);
-            index[a][0] = _mm_extract_epi16(at, 0);
-            index[a][1] = _mm_extract_epi16(at, 1);
-            index[a][2] = _mm_extract_epi16(at, 2);
+            const __m128i centre = w[p].centre();
+            const __m128i at = _mm_or_si128(_mm_slli_epi16(blendedWith(w[p], centre), 8), centre);
+            index[p][0] = _mm_extract_epi16(at, 0);
+            index[p][1] = _mm_extract_epi16(at, 1);
+            index[p][2] = _mm_extract_epi16(at, 2);
+            index[p][3] = _mm_extract_epi16(at, 4);
+            index[p][4] = _mm_extract_epi16(at, 5);
+            index[p][5] = _mm_extract_epi16(at, 6);
         }
         const std::uint8_t* entries = &blend_table[0][0];
-#pragma GCC unroll 6
-        for (int a = 0; a < ROWS; ++a) {
-            const __m128i first = _mm_cvtsi32_si128(entries[index[a][0]]);
-            const __m128i second = _mm_insert_epi16(first, entries[index[a][1]], 1);
-            out[a] = _mm_insert_epi16(second, entries[index[a][2]], 2);
+#pragma GCC unroll 3
+        for (int p = 0; p < PAIRS; ++p) {
+            __m128i values = _mm_cvtsi32_si128(entries[index[p][0]]);
+            values = _mm_insert_epi16(values, entries[index[p][1]], 1);
+            values = _mm_insert_epi16(values, entries[index[p][2]], 2);
+            values = _mm_insert_epi16(values, entries[index[p][3]], 4);
+            values = _mm_insert_epi16(values, entries[index[p][4]], 5);
+            out[p] = _mm_insert_epi16(values, entries[index[p][5]], 6);
         }
     }
 };

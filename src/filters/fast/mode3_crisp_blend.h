@@ -63,77 +63,110 @@ CrispBlend crispBlendFor(const FilterSettings& settings) {
 
 template <bool NARROW_GATE>
 struct CrispBlendLanes {
+    static constexpr bool IN_ROW_PAIRS = true;
     __m128i nearest;  // 16-bit lanes
     __m128i farthest;
 
-    // Two stages, each for every row before the next: a visit's chain is
-    // long (sums, a table, doubles), and only side by side do the rows'
-    // chains overlap.
-    template <int ROWS>
-    FAST_LANES_INLINE void walkStep(const PixelWindow* w, __m128i* out) const {
-        __m128i fails[ROWS];
-        __m128d ratio_low[ROWS];   // channels 0 and 1
-        __m128d ratio_high[ROWS];  // channel 2
-#pragma GCC unroll 6
-        for (int a = 0; a < ROWS; ++a) {
-            const __m128i centre = w[a].centre();
-            const __m128i sum = w[a].sum();
-            const __m128i mean = w[a].mean(sum);
-            const __m128i distance = _mm_or_si128(_mm_subs_epu16(mean, centre), _mm_subs_epu16(centre, mean));
-            fails[a] = _mm_or_si128(_mm_cmpgt_epi16(nearest, distance), _mm_cmpgt_epi16(distance, farthest));
-            const __m128i sums = w[a].deviationSum(sum, mean);
-            const unsigned sum0 = unsigned(_mm_cvtsi128_si32(sums));
-            const unsigned sum1 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 1)));
-            const unsigned sum2 = unsigned(_mm_cvtsi128_si32(_mm_shuffle_epi32(sums, 2)));
-            ratio_low[a] = _mm_loadh_pd(_mm_load_sd(crisp_ratio_by_squares + sum0), crisp_ratio_by_squares + sum1);
-            ratio_high[a] = _mm_load_sd(crisp_ratio_by_squares + sum2);
-        }
+    static FAST_LANES_INLINE __m128d ratiosAt(unsigned first, unsigned second) {
+        return _mm_loadh_pd(_mm_load_sd(crisp_ratio_by_squares + first), crisp_ratio_by_squares + second);
+    }
+    static FAST_LANES_INLINE unsigned lane(__m128i sums, int i) {
+        return unsigned(_mm_cvtsi128_si32(i == 0 ? sums : i == 1 ? _mm_shuffle_epi32(sums, 1) : _mm_shuffle_epi32(sums, 2)));
+    }
+
+#if defined(FAST_LANES_AVX2)
+    // A row's three channels in four double lanes (the fourth's ratio is 0).
+    struct Ratios {
+        __m256d upper;
+        __m256d lower;
+    };
+    static FAST_LANES_INLINE __m256d rowRatios(__m128i sums) {
+        return _mm256_insertf128_pd(_mm256_castpd128_pd256(ratiosAt(lane(sums, 0), lane(sums, 1))),
+                                    _mm_load_sd(crisp_ratio_by_squares + lane(sums, 2)), 1);
+    }
+    static FAST_LANES_INLINE Ratios ratiosOf(const __m128i* sums) { return {rowRatios(sums[0]), rowRatios(sums[1])}; }
+    // centre * ratio * 3 + (1 - ratio * 3) * median, then truncated.
+    static FAST_LANES_INLINE __m128i wholeValue(__m128i centre32, __m128i median32, __m256d ratio) {
+        const __m256d three = _mm256_set1_pd(3.0);
+        const __m256d from_centre = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(centre32), ratio), three);
+        const __m256d weight = _mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(ratio, three));
+        return _mm256_cvttpd_epi32(_mm256_add_pd(from_centre, _mm256_mul_pd(weight, _mm256_cvtepi32_pd(median32))));
+    }
+    // Both rows' values, 32-bit lanes of the upper row then of the lower.
+    static FAST_LANES_INLINE __m128i valuesOf(__m128i centre, __m128i median, const Ratios& ratios) {
         const __m128i zero = _mm_setzero_si128();
-        const __m128d one = _mm_set1_pd(1.0);
+        const __m128i upper = wholeValue(_mm_unpacklo_epi16(centre, zero), _mm_unpacklo_epi16(median, zero), ratios.upper);
+        const __m128i lower = wholeValue(_mm_unpackhi_epi16(centre, zero), _mm_unpackhi_epi16(median, zero), ratios.lower);
+        return _mm_packs_epi32(upper, lower);
+    }
+#else
+    // Channels 0 and 1 of each row in double lanes of their own, channel 2
+    // of both rows together.
+    struct Ratios {
+        __m128d upper;
+        __m128d lower;
+        __m128d thirds;
+    };
+    static FAST_LANES_INLINE Ratios ratiosOf(const __m128i* sums) {
+        return {ratiosAt(lane(sums[0], 0), lane(sums[0], 1)), ratiosAt(lane(sums[1], 0), lane(sums[1], 1)),
+                ratiosAt(lane(sums[0], 2), lane(sums[1], 2))};
+    }
+    // centre * ratio * 3 + (1 - ratio * 3) * median, of the low two lanes.
+    static FAST_LANES_INLINE __m128i wholeValue(__m128i centre32, __m128i median32, __m128d ratio) {
         const __m128d three = _mm_set1_pd(3.0);
-        // centre * ratio * 3 + (1 - ratio * 3) * median
-        auto value = [&](__m128i centre, __m128i median, __m128d ratio) {
-            const __m128d from_centre = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(centre), ratio), three);
-            const __m128d weight = _mm_sub_pd(one, _mm_mul_pd(ratio, three));
-            return _mm_add_pd(from_centre, _mm_mul_pd(weight, _mm_cvtepi32_pd(median)));
-        };
-        // Truncated, then held within 0..255 (|value| < 1000 passes the
-        // 16-bit narrowing unchanged); the centre where the gate fails.
-        auto hold = [&](__m128i whole, __m128i fails, __m128i centre) {
-            const __m128i held =
-                _mm_min_epi16(_mm_max_epi16(_mm_packs_epi32(whole, whole), zero), _mm_set1_epi16(255));
-            return _mm_or_si128(_mm_and_si128(fails, centre), _mm_andnot_si128(fails, held));
-        };
-        // Rows two at a time: channels 0 and 1 of each in double lanes of
-        // their own, channel 2 of both together. An odd last row goes with
-        // itself.
+        const __m128d from_centre = _mm_mul_pd(_mm_mul_pd(_mm_cvtepi32_pd(centre32), ratio), three);
+        const __m128d weight = _mm_sub_pd(_mm_set1_pd(1.0), _mm_mul_pd(ratio, three));
+        return _mm_cvttpd_epi32(_mm_add_pd(from_centre, _mm_mul_pd(weight, _mm_cvtepi32_pd(median32))));
+    }
+    static FAST_LANES_INLINE __m128i valuesOf(__m128i centre, __m128i median, const Ratios& ratios) {
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i centre_upper = _mm_unpacklo_epi16(centre, zero);
+        const __m128i centre_lower = _mm_unpackhi_epi16(centre, zero);
+        const __m128i median_upper = _mm_unpacklo_epi16(median, zero);
+        const __m128i median_lower = _mm_unpackhi_epi16(median, zero);
+        // [upper 2, lower 2, upper 3, lower 3]: the conversions take the low two.
+        const __m128i thirds = wholeValue(_mm_unpackhi_epi32(centre_upper, centre_lower),
+                                          _mm_unpackhi_epi32(median_upper, median_lower), ratios.thirds);
+        const __m128i upper = _mm_unpacklo_epi64(wholeValue(centre_upper, median_upper, ratios.upper), thirds);
+        const __m128i lower =
+            _mm_unpacklo_epi64(wholeValue(centre_lower, median_lower, ratios.lower), _mm_srli_si128(thirds, 4));
+        return _mm_packs_epi32(upper, lower);
+    }
+#endif
+
+    // Two stages, each for every pair of rows before the next: a visit's
+    // chain is long (sums, a table, doubles), and only side by side do the
+    // rows' chains overlap.
+    template <int PAIRS>
+    FAST_LANES_INLINE void walkPairs(const PairWindow* w, __m128i* out) const {
+        __m128i fails[PAIRS];
+        Ratios ratios[PAIRS];
 #pragma GCC unroll 3
-        for (int a = 0; a < ROWS; a += 2) {
-            const int b = a + 1 < ROWS ? a + 1 : a;
-            const __m128i centre_a = w[a].centre();
-            const __m128i centre_b = w[b].centre();
+        for (int p = 0; p < PAIRS; ++p) {
+            const __m128i centre = w[p].centre();
+            const __m128i sum = w[p].sum();
+            const __m128i mean = w[p].mean(sum);
+            const __m128i distance = _mm_or_si128(_mm_subs_epu16(mean, centre), _mm_subs_epu16(centre, mean));
+            fails[p] = _mm_or_si128(_mm_cmpgt_epi16(nearest, distance), _mm_cmpgt_epi16(distance, farthest));
+            __m128i sums[2];
+            w[p].deviationSums(sum, mean, sums);
+            ratios[p] = ratiosOf(sums);
+        }
+#pragma GCC unroll 3
+        for (int p = 0; p < PAIRS; ++p) {
+            const __m128i centre = w[p].centre();
             // Where a narrow gate fails all three channels of both pixels,
             // as it mostly does, they keep their values. (With a wide one
             // the test costs more than it saves.)
-            if (NARROW_GATE && (_mm_movemask_epi8(_mm_and_si128(fails[a], fails[b])) & 0x3F) == 0x3F) {
-                out[a] = centre_a;
-                out[b] = centre_b;
+            if (NARROW_GATE && (_mm_movemask_epi8(fails[p]) & 0x3F3F) == 0x3F3F) {
+                out[p] = centre;
                 continue;
             }
-            const __m128i centre32_a = _mm_unpacklo_epi16(centre_a, zero);
-            const __m128i median32_a = _mm_unpacklo_epi16(w[a].median(), zero);
-            const __m128i centre32_b = _mm_unpacklo_epi16(centre_b, zero);
-            const __m128i median32_b = _mm_unpacklo_epi16(w[b].median(), zero);
-            const __m128d first_two_a = value(centre32_a, median32_a, ratio_low[a]);
-            const __m128d first_two_b = value(centre32_b, median32_b, ratio_low[b]);
-            // [a2, b2, a3, b3]: the conversions take the low two.
-            const __m128d thirds = value(_mm_unpackhi_epi32(centre32_a, centre32_b),
-                                         _mm_unpackhi_epi32(median32_a, median32_b),
-                                         _mm_unpacklo_pd(ratio_high[a], ratio_high[b]));
-            const __m128i thirds_whole = _mm_cvttpd_epi32(thirds);
-            out[a] = hold(_mm_unpacklo_epi64(_mm_cvttpd_epi32(first_two_a), thirds_whole), fails[a], centre_a);
-            out[b] = hold(_mm_unpacklo_epi64(_mm_cvttpd_epi32(first_two_b), _mm_srli_si128(thirds_whole, 4)),
-                          fails[b], centre_b);
+            // Truncated, then held within 0..255 (|value| < 1000 passes the
+            // 16-bit narrowing unchanged); the centre where the gate fails.
+            const __m128i values = valuesOf(centre, w[p].median(), ratios[p]);
+            const __m128i held = _mm_min_epi16(_mm_max_epi16(values, _mm_setzero_si128()), _mm_set1_epi16(255));
+            out[p] = _mm_or_si128(_mm_and_si128(fails[p], centre), _mm_andnot_si128(fails[p], held));
         }
     }
 };
