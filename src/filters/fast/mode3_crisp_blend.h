@@ -1,7 +1,7 @@
 // The fast neighbourhood pass, filter mode 3 (crisp smooth blend): its gate
-// as a run of distances, its scalar step, then its lane step, both looking
-// the spread ratios up in mode_tables.h's table. Included by
-// neighbourhood.cpp alone.
+// as a run of distances, its scalar step, then its lane step, both taking
+// the spread ratios from mode_tables.h's table, or on the AVX paths working
+// them out. Included by neighbourhood.cpp alone.
 #pragma once
 
 #if !defined(FAST_NEIGHBOURHOOD_PASS)
@@ -28,6 +28,17 @@ using fast_tables::crisp_ratio_by_squares;
 // unforeseeable, so it is a choice without a branch.
 FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -int(first)); }
 
+// The AVX paths work the spread ratio out, four square roots at a time:
+// that costs less than the table's cache misses (it is 3 MB, and noise
+// spreads the sums over it). The others look it up.
+#if defined(FAST_LANES_AVX2)
+constexpr bool CRISP_RATIOS_FROM_TABLE = false;
+FAST_LANES_INLINE double spreadRatioOf(int squares) { return std::sqrt(double(squares) / 25.0) / 128.0; }
+#else
+constexpr bool CRISP_RATIOS_FROM_TABLE = true;
+FAST_LANES_INLINE double spreadRatioOf(int squares) { return crisp_ratio_by_squares[squares]; }
+#endif
+
 struct CrispBlend {
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     static constexpr bool WALKS_CANDIDATES = false;
@@ -40,7 +51,7 @@ struct CrispBlend {
         const int mean = sum / WINDOW_SIZE;
         const int distance = mean < v.centre ? v.centre - mean : mean - v.centre;
         const bool passes = unsigned(distance - nearest) <= unsigned(farthest - nearest);
-        const double ratio = crisp_ratio_by_squares[squaredDeviationSumOf(mean, sum, v.squares())];
+        const double ratio = spreadRatioOf(squaredDeviationSumOf(mean, sum, v.squares()));
         return choose(passes, crispBlendInWalk(v.median(), v.centre, ratio), v.centre);
     }
 };
@@ -67,22 +78,17 @@ struct CrispBlendLanes {
     __m128i nearest;  // 16-bit lanes
     __m128i farthest;
 
-    static FAST_LANES_INLINE __m128d ratiosAt(unsigned first, unsigned second) {
-        return _mm_loadh_pd(_mm_load_sd(crisp_ratio_by_squares + first), crisp_ratio_by_squares + second);
-    }
-    static FAST_LANES_INLINE unsigned lane(__m128i sums, int i) {
-        return unsigned(_mm_cvtsi128_si32(i == 0 ? sums : i == 1 ? _mm_shuffle_epi32(sums, 1) : _mm_shuffle_epi32(sums, 2)));
-    }
-
 #if defined(FAST_LANES_AVX2)
-    // A row's three channels in four double lanes (the fourth's ratio is 0).
+    // A row's three channels in four double lanes (the fourth carries
+    // something along unused). sqrt(sum / 25) / 128, the last step a
+    // multiplication by its exact inverse, which rounds the same.
     struct Ratios {
         __m256d upper;
         __m256d lower;
     };
     static FAST_LANES_INLINE __m256d rowRatios(__m128i sums) {
-        return _mm256_insertf128_pd(_mm256_castpd128_pd256(ratiosAt(lane(sums, 0), lane(sums, 1))),
-                                    _mm_load_sd(crisp_ratio_by_squares + lane(sums, 2)), 1);
+        const __m256d sigma = _mm256_sqrt_pd(_mm256_div_pd(_mm256_cvtepi32_pd(sums), _mm256_set1_pd(25.0)));
+        return _mm256_mul_pd(sigma, _mm256_set1_pd(1.0 / 128.0));
     }
     static FAST_LANES_INLINE Ratios ratiosOf(const __m128i* sums) { return {rowRatios(sums[0]), rowRatios(sums[1])}; }
     // centre * ratio * 3 + (1 - ratio * 3) * median, then truncated.
@@ -100,6 +106,12 @@ struct CrispBlendLanes {
         return _mm_packs_epi32(upper, lower);
     }
 #else
+    static FAST_LANES_INLINE __m128d ratiosAt(unsigned first, unsigned second) {
+        return _mm_loadh_pd(_mm_load_sd(crisp_ratio_by_squares + first), crisp_ratio_by_squares + second);
+    }
+    static FAST_LANES_INLINE unsigned lane(__m128i sums, int i) {
+        return unsigned(_mm_cvtsi128_si32(i == 0 ? sums : i == 1 ? _mm_shuffle_epi32(sums, 1) : _mm_shuffle_epi32(sums, 2)));
+    }
     // Channels 0 and 1 of each row in double lanes of their own, channel 2
     // of both rows together.
     struct Ratios {

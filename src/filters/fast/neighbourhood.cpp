@@ -39,7 +39,7 @@ void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings&,
 }
 
 void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
-    fast_tables::makeCrispRatios();
+    if (CRISP_RATIOS_FROM_TABLE) fast_tables::makeCrispRatios();
     runPass(image, size, crispBlendFor(settings), console);
 }
 
