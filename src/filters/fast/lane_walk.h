@@ -19,21 +19,23 @@
 
 namespace {
 
+// In local indices, a band's rows as filterRowBand lays them out are each the
+// next slot, start at the same local index and point a lag short of the next
+// picture row: each row's buffers move with its chunks, a lag behind the
+// row above.
+template <int CHUNK>
+constexpr int BAND_ROW_STEP = ROW_STRIDE - fast_rows::BAND_LAG_BYTES<CHUNK>;
+
 #if defined(FAST_LANES_SSE2)
 template <class Step, class Walk>
 void inLanesOf(const Step& step, Walk walk) {
     walk(lanesFor(step));
 }
 
-// In local indices, a band's rows as filterRowBand lays them out are each the
-// next slot, start at the same local index and point a lag short of the next
-// picture row: each row's buffers move with its chunks, a lag behind the
-// row above.
-constexpr int BAND_ROW_STEP = ROW_STRIDE - fast_rows::BAND_LAG_BYTES;
-
+template <int ROW_STEP>
 bool segmentsInStep(const fast_rows::Segment* segments, int count) {
     for (int a = 1; a < count; ++a) {
-        if (segments[a].slot != segments[0].slot + a || segments[a].row != segments[0].row + a * BAND_ROW_STEP ||
+        if (segments[a].slot != segments[0].slot + a || segments[a].row != segments[0].row + a * ROW_STEP ||
             segments[a].first != segments[0].first)
             return false;
     }
@@ -41,12 +43,12 @@ bool segmentsInStep(const fast_rows::Segment* segments, int count) {
 }
 
 // The visits at k of a band's rows, each a lag behind the one above.
-template <std::size_t... ROW>
+template <int ROW_STEP, std::size_t... ROW>
 FAST_LANES_INLINE std::array<PixelWindow, sizeof...(ROW)> windowsInBand(RowBuffers* top_buffers,
                                                                       const std::uint8_t* top_row, int k,
                                                                       const PixelChains* chains,
                                                                       std::index_sequence<ROW...>) {
-    return {PixelWindow{top_buffers[ROW], top_row + int(ROW) * BAND_ROW_STEP, k, chains[ROW]}...};
+    return {PixelWindow{top_buffers[ROW], top_row + int(ROW) * ROW_STEP, k, chains[ROW]}...};
 }
 
 // The band's rows in pairs: pair p is rows 2p and 2p + 1, or row 2p twice
@@ -56,18 +58,18 @@ constexpr int lowerRowOfPair(int pair) {
     return 2 * pair + 1 < ROWS ? 2 * pair + 1 : 2 * pair;
 }
 
-template <int ROWS, std::size_t... PAIR>
+template <int ROW_STEP, int ROWS, std::size_t... PAIR>
 FAST_LANES_INLINE std::array<PairWindow, sizeof...(PAIR)> pairWindowsInBand(RowBuffers* top_buffers,
                                                                           const std::uint8_t* top_row, int k,
                                                                           const PairChains* chains,
                                                                           std::index_sequence<PAIR...>) {
     return {PairWindow{top_buffers[2 * PAIR], top_buffers[lowerRowOfPair<ROWS>(int(PAIR))],
-                       top_row + int(2 * PAIR) * BAND_ROW_STEP,
-                       top_row + lowerRowOfPair<ROWS>(int(PAIR)) * BAND_ROW_STEP, k, chains[PAIR]}...};
+                       top_row + int(2 * PAIR) * ROW_STEP,
+                       top_row + lowerRowOfPair<ROWS>(int(PAIR)) * ROW_STEP, k, chains[PAIR]}...};
 }
 
 // As walkTogetherInLanes, two rows to a register.
-template <int ROWS, class Lanes>
+template <int ROW_STEP, int ROWS, class Lanes>
 FAST_LANES_INLINE void walkPairsTogether(const Lanes& lanes, const fast_rows::Segment* segments, int count) {
     constexpr int PAIRS = (ROWS + 1) / 2;
     RowBuffers* const top_buffers = &row_buffers[segments[0].slot];
@@ -78,19 +80,19 @@ FAST_LANES_INLINE void walkPairsTogether(const Lanes& lanes, const fast_rows::Se
         chains[p] = pairChainsBefore(segments[2 * p].row, segments[lowerRowOfPair<ROWS>(p)].row, top_first);
     for (int k = top_first; k < top_first + count; k += CHANNELS_PER_PIXEL) {
         const auto windows =
-            pairWindowsInBand<ROWS>(top_buffers, top_row, k, chains, std::make_index_sequence<PAIRS>{});
+            pairWindowsInBand<ROW_STEP, ROWS>(top_buffers, top_row, k, chains, std::make_index_sequence<PAIRS>{});
         __m128i results[PAIRS];
         lanes.template walkPairs<PAIRS>(windows.data(), results);
 #pragma GCC unroll 3
         for (int p = 0; p < PAIRS; ++p)
-            storePair(top_row + 2 * p * BAND_ROW_STEP, top_row + lowerRowOfPair<ROWS>(p) * BAND_ROW_STEP, k,
+            storePair(top_row + 2 * p * ROW_STEP, top_row + lowerRowOfPair<ROWS>(p) * ROW_STEP, k,
                       results[p], chains[p]);
     }
 }
 
 // Segments in step: every row's buffers, bytes and visit then lie a fixed
 // distance from the top row's, so all rows are addressed from one place.
-template <int ROWS, class Lanes>
+template <int ROW_STEP, int ROWS, class Lanes>
 FAST_LANES_INLINE void walkRowsTogether(const Lanes& lanes, const fast_rows::Segment* segments, int count) {
     RowBuffers* const top_buffers = &row_buffers[segments[0].slot];
     std::uint8_t* const top_row = segments[0].row;
@@ -101,33 +103,33 @@ FAST_LANES_INLINE void walkRowsTogether(const Lanes& lanes, const fast_rows::Seg
     for (int k = top_first; k < top_first + count; k += CHANNELS_PER_PIXEL) {
         // The loops over the rows are written out (left as loops, the
         // rows' chains went through memory on every visit).
-        const auto windows = windowsInBand(top_buffers, top_row, k, chains, std::make_index_sequence<ROWS>{});
+        const auto windows = windowsInBand<ROW_STEP>(top_buffers, top_row, k, chains, std::make_index_sequence<ROWS>{});
         __m128i results[ROWS];
         lanes.template walkStep<ROWS>(windows.data(), results);
 #pragma GCC unroll 6
         for (int a = 0; a < ROWS; ++a)
-            storePixel(top_row + a * BAND_ROW_STEP, k, results[a], chains[a]);
+            storePixel(top_row + a * ROW_STEP, k, results[a], chains[a]);
     }
 }
 
-template <int ROWS, class Lanes>
+template <int ROW_STEP, int ROWS, class Lanes>
 FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::Segment* segments, int count) {
     if constexpr (Lanes::IN_ROW_PAIRS)
-        walkPairsTogether<ROWS>(lanes, segments, count);
+        walkPairsTogether<ROW_STEP, ROWS>(lanes, segments, count);
     else
-        walkRowsTogether<ROWS>(lanes, segments, count);
+        walkRowsTogether<ROW_STEP, ROWS>(lanes, segments, count);
 }
 
 // The band's rows walked together, however many of them there are.
-template <int ROWS, class Lanes>
+template <int ROW_STEP, int ROWS, class Lanes>
 void walkTogetherCounted(const Lanes& lanes, const fast_rows::Segment* segments, int rows, int together) {
     if constexpr (ROWS > 1) {
         if (rows < ROWS) {
-            walkTogetherCounted<ROWS - 1>(lanes, segments, rows, together);
+            walkTogetherCounted<ROW_STEP, ROWS - 1>(lanes, segments, rows, together);
             return;
         }
     }
-    walkTogetherInLanes<ROWS>(lanes, segments, together);
+    walkTogetherInLanes<ROW_STEP, ROWS>(lanes, segments, together);
 }
 #endif
 

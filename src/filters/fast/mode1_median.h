@@ -23,6 +23,11 @@ namespace {
 // same way for long stretches, and a predicted branch lets the next visit
 // start before this one is decided.
 struct MedianReplacement {
+    // Long chunks: most visits are settled a chunk at once, and the cost of
+    // moving on to the next chunk (columns carried over, the last lane step
+    // redone) is then a share of the chunk's own (chunks of 384 bytes instead
+    // of 96: 0.82 of the time at 1000 squared, 0.78 at 2000).
+    static constexpr int CHUNK_BYTES = fast_rows::WIDEST_CHUNK_BYTES;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     static constexpr bool WALKS_CANDIDATES = true;
     int first_replacing;

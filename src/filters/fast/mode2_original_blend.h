@@ -106,6 +106,7 @@ void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane32) 
 #endif
 
 struct OriginalBlend {
+    static constexpr int CHUNK_BYTES = fast_rows::CHUNK_BYTES;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     static constexpr bool WALKS_CANDIDATES = false;
     int first_unflat;

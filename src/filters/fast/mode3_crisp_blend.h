@@ -40,6 +40,7 @@ FAST_LANES_INLINE double spreadRatioOf(int squares) { return crisp_ratio_by_squa
 #endif
 
 struct CrispBlend {
+    static constexpr int CHUNK_BYTES = fast_rows::CHUNK_BYTES;
     static constexpr bool IN_PIXEL_LANES = WALK_IN_PIXEL_LANES;
     static constexpr bool WALKS_CANDIDATES = false;
     int nearest;

@@ -31,6 +31,8 @@ fast_rows::Segment localSegment(int slot, std::uint8_t* row, int first, int end)
 
 template <class Step>
 struct NeighbourhoodRows {
+    static constexpr int CHUNK_BYTES = Step::CHUNK_BYTES;
+    static constexpr int ROW_STEP = BAND_ROW_STEP<CHUNK_BYTES>;
     const Step& step;
     int row_bytes;
 
@@ -58,7 +60,7 @@ struct NeighbourhoodRows {
 #if defined(FAST_LANES_SSE2)
         if constexpr (Step::IN_PIXEL_LANES) {
             inLanesOf(step, [&](const auto& lanes) {
-                walkTogetherInLanes<1>(lanes, &segment, segment.end - segment.first);
+                walkTogetherInLanes<ROW_STEP, 1>(lanes, &segment, segment.end - segment.first);
             });
             return;
         }
@@ -83,10 +85,10 @@ struct NeighbourhoodRows {
         if constexpr (Step::IN_PIXEL_LANES) {
             int together = local[0].end - local[0].first;
             for (int a = 1; a < count; ++a) together = std::min(together, local[a].end - local[a].first);
-            if (!segmentsInStep(local, count)) together = 0;
+            if (!segmentsInStep<ROW_STEP>(local, count)) together = 0;
             if (together > 0)
                 inLanesOf(step, [&](const auto& lanes) {
-                    walkTogetherCounted<fast_rows::BAND_ROWS>(lanes, local, count, together);
+                    walkTogetherCounted<ROW_STEP, fast_rows::BAND_ROWS>(lanes, local, count, together);
                 });
             // One segment may be longer: the row's last chunk takes in its
             // short end.

@@ -37,7 +37,7 @@ constexpr int BUFFER_BYTES = CHUNK_MARGIN + fast_rows::LONGEST_CHUNK_BYTES + REA
 // first visit.
 constexpr int CARRIED_HALF = 8;
 static_assert(CHUNK_MARGIN >= CARRIED_HALF && CARRIED_HALF >= REACH, "the carried columns fit");
-static_assert(fast_rows::CHUNK_BYTES >= 2 * CARRIED_HALF, "the carried columns do not overlap");
+static_assert(fast_rows::CHUNK_BYTES >= 2 * CARRIED_HALF, "the carried columns do not overlap in any chunk");
 
 constexpr int CANDIDATE_WORDS = (fast_rows::LONGEST_CHUNK_BYTES + 63) / 64;
 

@@ -169,6 +169,7 @@ void walkPairInLanes(const RowBuffers& u, std::uint8_t* upper, int upper_first, 
 #endif
 
 struct SmoothingRows {
+    static constexpr int CHUNK_BYTES = fast_rows::CHUNK_BYTES;
     int row_bytes;
 
     void prepare(int slot, std::uint8_t* row, int first, int end) {
