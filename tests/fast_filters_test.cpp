@@ -204,6 +204,27 @@ TEST_P(LanePathFilters, MatchPlainWhenBandsOfRowsEndPartway) {
     }
 }
 
+TEST_P(LanePathFilters, MedianMatchesPlainAcrossItsLongChunks) {
+    // Mode 1 takes its rows in longer chunks than the other modes (128
+    // pixels): rows of one to four of them, each exactly whole, one pixel
+    // over, or with the longest last chunk a row can have, and band heights
+    // whose last band is short; coefficients under which the median
+    // replaces most values, some, or none.
+    std::mt19937 random(9122026);
+    for (int chunks = 1; chunks <= 4; ++chunks) {
+        for (int extra : {4, 5, 131}) {
+            const int width = 128 * chunks + extra;
+            const int height = 7 + int(random() % 8);
+            const sample::Picture picture = chunks % 2 == 0 ? sample::makeNoisyPicture(width, height, random())
+                                                            : sample::makeRandomPicture(width, height, random());
+            for (double coefficient : {0.0, 8.0, 20.0, 101.0}) {
+                const FilterSettings s{FILTER_MODE_MEDIAN, coefficient, 0, 0};
+                if (!fastMatchesPlain(path(), picture, s, describe(picture, s, "long chunks"))) return;
+            }
+        }
+    }
+}
+
 TEST(FastFilters, SpreadThresholdsAgreeWithThePlainStatistics) {
     // Windows of every spread, run through the plain statistics: the whole-
     // number threshold must make the same call as the double comparison.
