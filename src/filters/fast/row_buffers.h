@@ -24,9 +24,10 @@ using fast_rows::REACH;
 using fast_rows::NEAR;
 
 // A row's buffers hold one chunk's stretch at a time, not the whole row: a
-// band's six rows then prepare and walk within some 25 KB instead of some
-// 1 MB (at width 2000 the whole-row arrays left the second-level cache and
-// nearly every store of the preparation missed it). Indices into them are
+// band's six rows then prepare and walk within some 25 KB for chunks of 96
+// bytes, some 100 KB for mode 1's of 384, instead of some 1 MB (at width
+// 2000 the whole-row arrays left the second-level cache and nearly every
+// store of the preparation missed it). Indices into them are
 // local: the chunk's first visit sits at CHUNK_MARGIN, and moving on to the
 // next chunk carries over the few columns both chunks read.
 constexpr int CHUNK_MARGIN = 16;
