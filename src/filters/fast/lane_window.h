@@ -129,12 +129,8 @@ FAST_LANES_INLINE __m128i pairFourBytesWide(const std::uint8_t* upper, const std
     std::int32_t lower_bytes;
     std::memcpy(&upper_bytes, upper, sizeof upper_bytes);
     std::memcpy(&lower_bytes, lower, sizeof lower_bytes);
-#if defined(FAST_LANES_AVX2)
-    return _mm_cvtepu8_epi16(_mm_insert_epi32(_mm_cvtsi32_si128(upper_bytes), lower_bytes, 1));
-#else
     return _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(upper_bytes), _mm_cvtsi32_si128(lower_bytes)),
                              _mm_setzero_si128());
-#endif
 }
 
 FAST_LANES_INLINE PairChains pairChainsBefore(const std::uint8_t* upper, const std::uint8_t* lower, int k) {

@@ -1,7 +1,8 @@
-// The fast neighbourhood pass, filter mode 2 (original blend): its cheap
-// test that shows most windows not flat before the walk, its scalar step,
-// then its lane step, both looking the blends up in mode_tables.h's table.
-// Included by neighbourhood.cpp alone.
+// The fast neighbourhood pass, filter mode 2 (original blend), for the paths
+// that walk rows (the AVX paths take mode 2 in the wavefront, wave_blend.h):
+// its cheap test that shows most windows not flat before the walk, its
+// scalar step, then its lane step, both looking the blends up in
+// mode_tables.h's table. Included by neighbourhood.cpp alone.
 #pragma once
 
 #if !defined(FAST_NEIGHBOURHOOD_PASS)
@@ -27,6 +28,18 @@ using fast_tables::blend_table;
 
 int blendOf(int median, int centre) { return blend_table[median][centre]; }
 
+// The sums and sums of squares of the visits [first, end). Where earlier
+// visits did not ask for them, the columns' sums are made from the reach
+// left of `first` on: left of `first` only the sums without the row's own
+// value are read, and those take nothing from this row.
+void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end) {
+    const int from = std::max(b.sums_end, first - REACH);
+    const int to = std::min(end + REACH, row_bytes);
+    sumColumns(b, centre_row, from, to);
+    b.sums_end = std::max(b.sums_end, to);
+    sumSettled(b, first, end);
+}
+
 // ---- mode 2's cheap flat test ----------------------------------------------
 
 // The spread (largest less smallest) of each of a visit's five columns, as
@@ -50,8 +63,7 @@ void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane1) {
     b.surely_unflat[j] = sum >= twice_limit;
 }
 
-// (The AVX2 path has its own form below.)
-#if defined(FAST_LANES_SSE2) && !defined(FAST_LANES_AVX2)
+#if defined(FAST_LANES_SSE2)
 // Squared spreads (at most 255^2) in 16-bit lanes, added with saturation:
 // a sum held at 65535 still says whether it reaches any limit below that.
 void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane16) {
@@ -75,33 +87,6 @@ void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane16) 
     const __m128i short_high = _mm_cmpeq_epi16(_mm_subs_epu16(sum_high, below), zero);
     const __m128i short_bytes = _mm_packs_epi16(short_low, short_high);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(b.surely_unflat + j), _mm_andnot_si128(short_bytes, _mm_set1_epi8(1)));
-}
-#endif
-
-#if defined(FAST_LANES_AVX2)
-// As the Lane16 form, 32 visits at a time: the interleaves and the pack
-// both work within each 128-bit half, so the flags come out in order.
-void columnsUnflatAt(RowBuffers& b, int j, int twice_limit, fast_lanes::Lane32) {
-    if (twice_limit > 65535) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.surely_unflat + j), _mm256_setzero_si256());
-        return;
-    }
-    const __m256i zero = _mm256_setzero_si256();
-    const auto spreads = columnSpreads<fast_lanes::Lane32>(b, j);
-    __m256i sum_low = zero;
-    __m256i sum_high = zero;
-    for (const fast_lanes::Lane32 spread : spreads) {
-        const __m256i low = _mm256_unpacklo_epi8(spread.value, zero);
-        const __m256i high = _mm256_unpackhi_epi8(spread.value, zero);
-        sum_low = _mm256_adds_epu16(sum_low, _mm256_mullo_epi16(low, low));
-        sum_high = _mm256_adds_epu16(sum_high, _mm256_mullo_epi16(high, high));
-    }
-    const __m256i below = _mm256_set1_epi16(std::int16_t(twice_limit - 1));
-    const __m256i short_low = _mm256_cmpeq_epi16(_mm256_subs_epu16(sum_low, below), zero);
-    const __m256i short_high = _mm256_cmpeq_epi16(_mm256_subs_epu16(sum_high, below), zero);
-    const __m256i short_bytes = _mm256_packs_epi16(short_low, short_high);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.surely_unflat + j),
-                        _mm256_andnot_si256(short_bytes, _mm256_set1_epi8(1)));
 }
 #endif
 

@@ -1,7 +1,8 @@
 // The fast neighbourhood pass, filter mode 3 (crisp smooth blend): its gate
-// as a run of distances, its scalar step, then its lane step, both taking
-// the spread ratios from mode_tables.h's table, or on the AVX paths working
-// them out. Included by neighbourhood.cpp alone.
+// as a run of distances, which every path decides by; then, for the paths
+// that walk rows (the AVX paths take mode 3 in the wavefront, wave_crisp.h),
+// its scalar step and its lane step, both taking the spread ratios from
+// mode_tables.h's table. Included by neighbourhood.cpp alone.
 #pragma once
 
 #if !defined(FAST_NEIGHBOURHOOD_PASS)
@@ -28,16 +29,7 @@ using fast_tables::crisp_ratio_by_squares;
 // unforeseeable, so it is a choice without a branch.
 FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -int(first)); }
 
-// The AVX paths work the spread ratio out, four square roots at a time:
-// that costs less than the table's cache misses (it is 3 MB, and noise
-// spreads the sums over it). The others look it up.
-#if defined(FAST_LANES_AVX2)
-constexpr bool CRISP_RATIOS_FROM_TABLE = false;
-FAST_LANES_INLINE double spreadRatioOf(int squares) { return std::sqrt(double(squares) / 25.0) / 128.0; }
-#else
-constexpr bool CRISP_RATIOS_FROM_TABLE = true;
 FAST_LANES_INLINE double spreadRatioOf(int squares) { return crisp_ratio_by_squares[squares]; }
-#endif
 
 struct CrispBlend {
     static constexpr int CHUNK_BYTES = fast_rows::CHUNK_BYTES;
@@ -69,7 +61,7 @@ CrispBlend crispBlendFor(const FilterSettings& settings) {
     return blend;
 }
 
-#if defined(FAST_LANES_SSE2)
+#if defined(FAST_LANES_SSE2) && !defined(FAST_LANES_AVX2)
 // ---- mode 3 in lanes: crispBlendValue's double operations two lanes at a
 // time, each lane rounding as the one-lane instruction does.
 
@@ -79,34 +71,6 @@ struct CrispBlendLanes {
     __m128i nearest;  // 16-bit lanes
     __m128i farthest;
 
-#if defined(FAST_LANES_AVX2)
-    // A row's three channels in four double lanes (the fourth carries
-    // something along unused). sqrt(sum / 25) / 128, the last step a
-    // multiplication by its exact inverse, which rounds the same.
-    struct Ratios {
-        __m256d upper;
-        __m256d lower;
-    };
-    static FAST_LANES_INLINE __m256d rowRatios(__m128i sums) {
-        const __m256d sigma = _mm256_sqrt_pd(_mm256_div_pd(_mm256_cvtepi32_pd(sums), _mm256_set1_pd(25.0)));
-        return _mm256_mul_pd(sigma, _mm256_set1_pd(1.0 / 128.0));
-    }
-    static FAST_LANES_INLINE Ratios ratiosOf(const __m128i* sums) { return {rowRatios(sums[0]), rowRatios(sums[1])}; }
-    // centre * ratio * 3 + (1 - ratio * 3) * median, then truncated.
-    static FAST_LANES_INLINE __m128i wholeValue(__m128i centre32, __m128i median32, __m256d ratio) {
-        const __m256d three = _mm256_set1_pd(3.0);
-        const __m256d from_centre = _mm256_mul_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(centre32), ratio), three);
-        const __m256d weight = _mm256_sub_pd(_mm256_set1_pd(1.0), _mm256_mul_pd(ratio, three));
-        return _mm256_cvttpd_epi32(_mm256_add_pd(from_centre, _mm256_mul_pd(weight, _mm256_cvtepi32_pd(median32))));
-    }
-    // Both rows' values, 32-bit lanes of the upper row then of the lower.
-    static FAST_LANES_INLINE __m128i valuesOf(__m128i centre, __m128i median, const Ratios& ratios) {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i upper = wholeValue(_mm_unpacklo_epi16(centre, zero), _mm_unpacklo_epi16(median, zero), ratios.upper);
-        const __m128i lower = wholeValue(_mm_unpackhi_epi16(centre, zero), _mm_unpackhi_epi16(median, zero), ratios.lower);
-        return _mm_packs_epi32(upper, lower);
-    }
-#else
     static FAST_LANES_INLINE __m128d ratiosAt(unsigned first, unsigned second) {
         return _mm_loadh_pd(_mm_load_sd(crisp_ratio_by_squares + first), crisp_ratio_by_squares + second);
     }
@@ -145,7 +109,6 @@ struct CrispBlendLanes {
             _mm_unpacklo_epi64(wholeValue(centre_lower, median_lower, ratios.lower), _mm_srli_si128(thirds, 4));
         return _mm_packs_epi32(upper, lower);
     }
-#endif
 
     // Two stages, each for every pair of rows before the next: a visit's
     // chain is long (sums, a table, doubles), and only side by side do the

@@ -21,10 +21,19 @@
 #include "lane_window.h"
 #include "mode1_candidates.h"
 #include "mode1_median.h"
+#if !defined(FAST_LANES_AVX2)
 #include "mode2_original_blend.h"
+#endif
 #include "mode3_crisp_blend.h"
 #include "lane_walk.h"
 #include "pass.h"
+#if defined(FAST_LANES_AVX2)
+#include "wave_band.h"
+#include "wave_columns.h"
+#include "wave_blend.h"
+#include "wave_crisp.h"
+#include "wave_pass.h"
+#endif
 
 namespace fast_paths {
 namespace FAST_LANES_PATH {
@@ -35,12 +44,20 @@ void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettin
 
 void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
     fast_tables::makeBlendTable();
+#if defined(FAST_LANES_AVX2)
+    runWavePass(image, size, OriginalBlendWave{firstUnflatSquaredSum()}, console);
+#else
     runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
+#endif
 }
 
 void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
-    if (CRISP_RATIOS_FROM_TABLE) fast_tables::makeCrispRatios();
+#if defined(FAST_LANES_AVX2)
+    runWavePass(image, size, crispBlendWaveFor(settings), console);
+#else
+    fast_tables::makeCrispRatios();
     runPass(image, size, crispBlendFor(settings), console);
+#endif
 }
 
 }  // namespace FAST_LANES_PATH

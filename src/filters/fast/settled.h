@@ -102,18 +102,6 @@ void prepareVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes,
     if (what.sum_now && what.settle_now) sumSettled(b, first, end);
 }
 
-// The sums and sums of squares of the visits [first, end). Where earlier
-// visits did not ask for them, the columns' sums are made from the reach
-// left of `first` on: left of `first` only the sums without the row's own
-// value are read, and those take nothing from this row.
-void sumVisits(RowBuffers& b, const std::uint8_t* centre_row, int row_bytes, int first, int end) {
-    const int from = std::max(b.sums_end, first - REACH);
-    const int to = std::min(end + REACH, row_bytes);
-    sumColumns(b, centre_row, from, to);
-    b.sums_end = std::max(b.sums_end, to);
-    sumSettled(b, first, end);
-}
-
 // The ranks of visit k and of the visits after it (or before, near the end
 // of what was prepared), for those that wait to be asked.
 void rankAround(RowBuffers& b, int k) {

@@ -1,0 +1,200 @@
+// The fast neighbourhood pass on the AVX paths, filter mode 2 (original
+// blend) in the wavefront: the flat test, cheap where the columns' spreads
+// already show every window unflat and exact elsewhere, and the blend
+// looked up in mode_tables.h's table. Included by neighbourhood.cpp alone.
+#pragma once
+
+#if !defined(FAST_NEIGHBOURHOOD_PASS)
+#error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
+#endif
+
+#if defined(FAST_LANES_AVX2)
+
+#include <cstdint>
+
+#include "lane_window.h"
+#include "mode_tables.h"
+#include "wave_band.h"
+#include "wave_columns.h"
+
+namespace {
+
+// What a step hands its mode: the visit's own value as read, the median,
+// the chain's two rewritten values, which lanes the band keeps, and the
+// column that has just entered the window.
+struct WaveVisit {
+    int t;
+    Wave far;
+    Wave near;
+    Wave centre;
+    Wave median;
+    Wave active;
+    const EnteringColumn& entering;
+};
+
+// Bytes in 16-bit lanes as two registers, [0-7 | 16-23] and [8-15 | 24-31]:
+// what the unpacks give and the packs take back.
+struct WaveWords {
+    Wave low;
+    Wave high;
+};
+
+FAST_LANES_INLINE WaveWords wordsOf(Wave bytes) {
+    const Wave zero = _mm256_setzero_si256();
+    return {_mm256_unpacklo_epi8(bytes, zero), _mm256_unpackhi_epi8(bytes, zero)};
+}
+
+FAST_LANES_INLINE Wave bytesOf(WaveWords w) { return _mm256_packus_epi16(w.low, w.high); }
+
+// Whole numbers up to 2^31 in 32-bit lanes, four registers, as the unpacks
+// of a WaveWords give them.
+struct WaveDwords {
+    Wave at[4];
+};
+
+FAST_LANES_INLINE WaveDwords dwordsOf(WaveWords w) {
+    const Wave zero = _mm256_setzero_si256();
+    return {{_mm256_unpacklo_epi16(w.low, zero), _mm256_unpackhi_epi16(w.low, zero), _mm256_unpacklo_epi16(w.high, zero),
+             _mm256_unpackhi_epi16(w.high, zero)}};
+}
+
+// Squares of bytes, a pair at a time: a^2 + b^2 in each 32-bit lane.
+FAST_LANES_INLINE WaveDwords squaresOf(WaveWords a, WaveWords b) {
+    const Wave low_pairs[2] = {_mm256_unpacklo_epi16(a.low, b.low), _mm256_unpackhi_epi16(a.low, b.low)};
+    const Wave high_pairs[2] = {_mm256_unpacklo_epi16(a.high, b.high), _mm256_unpackhi_epi16(a.high, b.high)};
+    return {{_mm256_madd_epi16(low_pairs[0], low_pairs[0]), _mm256_madd_epi16(low_pairs[1], low_pairs[1]),
+             _mm256_madd_epi16(high_pairs[0], high_pairs[0]), _mm256_madd_epi16(high_pairs[1], high_pairs[1])}};
+}
+
+FAST_LANES_INLINE WaveWords add(WaveWords a, WaveWords b) {
+    return {_mm256_add_epi16(a.low, b.low), _mm256_add_epi16(a.high, b.high)};
+}
+FAST_LANES_INLINE WaveDwords add(const WaveDwords& a, const WaveDwords& b) {
+    return {{_mm256_add_epi32(a.at[0], b.at[0]), _mm256_add_epi32(a.at[1], b.at[1]), _mm256_add_epi32(a.at[2], b.at[2]),
+             _mm256_add_epi32(a.at[3], b.at[3])}};
+}
+
+// The window's sum and sum of squares from its parts.
+struct WaveSums {
+    WaveWords sum;
+    WaveDwords squares;
+};
+
+FAST_LANES_INLINE WaveSums sumsOf(WaveWords a, WaveWords b) { return {add(a, b), squaresOf(a, b)}; }
+FAST_LANES_INLINE WaveSums add(const WaveSums& a, const WaveSums& b) {
+    return {add(a.sum, b.sum), add(a.squares, b.squares)};
+}
+
+// mean = sum / 25 (lane_window.h's multiplier), then the squared deviation
+// sum: squares - mean * (2 * sum - 25 * mean).
+struct WaveSpread {
+    WaveWords mean;
+    WaveDwords squared_deviations;
+};
+
+FAST_LANES_INLINE WaveSpread spreadOf(const WaveSums& s) {
+    const Wave multiplier = _mm256_set1_epi16(MEAN_MULTIPLIER);
+    const Wave twenty_five = _mm256_set1_epi16(WINDOW_SIZE);
+    const WaveWords mean{_mm256_srli_epi16(_mm256_mulhi_epu16(s.sum.low, multiplier), 1),
+                         _mm256_srli_epi16(_mm256_mulhi_epu16(s.sum.high, multiplier), 1)};
+    const WaveWords reach{
+        _mm256_sub_epi16(_mm256_add_epi16(s.sum.low, s.sum.low), _mm256_mullo_epi16(mean.low, twenty_five)),
+        _mm256_sub_epi16(_mm256_add_epi16(s.sum.high, s.sum.high), _mm256_mullo_epi16(mean.high, twenty_five))};
+    const WaveDwords mean32 = dwordsOf(mean);
+    const WaveDwords reach32 = dwordsOf(reach);
+    WaveSpread spread{mean, {}};
+    for (int i = 0; i < 4; ++i)
+        spread.squared_deviations.at[i] = _mm256_sub_epi32(s.squares.at[i], _mm256_madd_epi16(mean32.at[i], reach32.at[i]));
+    return spread;
+}
+
+// ---- mode 2 ---------------------------------------------------------------
+
+struct OriginalBlendWave {
+    // Each column's (largest - smallest)^2, with and without its own row's
+    // value, in 16-bit lanes: original_blend.h's bound on a window's spread.
+    struct Spreads {
+        WaveWords four;
+        WaveWords five;
+    };
+    int first_unflat;
+
+    static Spreads spreads[WAVE_RING];
+
+    static FAST_LANES_INLINE WaveWords squaredSpread(fast_lanes::Lane32 largest, fast_lanes::Lane32 smallest) {
+        const WaveWords d = wordsOf(_mm256_subs_epu8(largest.value, smallest.value));
+        return {_mm256_mullo_epi16(d.low, d.low), _mm256_mullo_epi16(d.high, d.high)};
+    }
+    FAST_LANES_INLINE void keepColumn(int u, const EnteringColumn& c) const {
+        spreads[waveSlot(u)] = {squaredSpread(c.four[3], c.four[0]), squaredSpread(c.five[4], c.five[0])};
+    }
+
+    // Where a lane's windows are not surely unflat, the exact test: the
+    // window's 25 values summed from the columns kept.
+    static FAST_LANES_INLINE WaveSums windowSums(const WaveVisit& v) {
+        WaveSums s = sumsOf(wordsOf(v.far), wordsOf(v.near));
+        auto addColumn = [&](const std::uint8_t (*column)[32], int n) {
+            for (int i = 0; i + 1 < n; i += 2) s = add(s, sumsOf(wordsOf(loadWave(column[i])), wordsOf(loadWave(column[i + 1]))));
+            if (n % 2 == 1) s = add(s, sumsOf(wordsOf(loadWave(column[n - 1])), wordsOf(_mm256_setzero_si256())));
+        };
+        addColumn(wave_columns.four[waveSlot(v.t - 6)], 4);
+        addColumn(wave_columns.four[waveSlot(v.t - 3)], 4);
+        addColumn(wave_columns.five[waveSlot(v.t)], 5);
+        addColumn(wave_columns.five[waveSlot(v.t + 3)], 5);
+        addColumn(wave_columns.five[waveSlot(v.t + 6)], 5);
+        return s;
+    }
+    FAST_LANES_INLINE Wave flatLanes(const WaveVisit& v) const {
+        const WaveSpread spread = spreadOf(windowSums(v));
+        const Wave limit = _mm256_set1_epi32(first_unflat);
+        const WaveDwords& d = spread.squared_deviations;
+        const Wave low = _mm256_packs_epi32(_mm256_cmpgt_epi32(limit, d.at[0]), _mm256_cmpgt_epi32(limit, d.at[1]));
+        const Wave high = _mm256_packs_epi32(_mm256_cmpgt_epi32(limit, d.at[2]), _mm256_cmpgt_epi32(limit, d.at[3]));
+        return _mm256_packs_epi16(low, high);
+    }
+
+    // What each lane's value is blended with: the median, or itself where
+    // the window is flat.
+    FAST_LANES_INLINE Wave blendedWith(const WaveVisit& v) const {
+        const Spreads& a = spreads[waveSlot(v.t - 6)];
+        const Spreads& b = spreads[waveSlot(v.t - 3)];
+        const Spreads& c = spreads[waveSlot(v.t)];
+        const Spreads& d = spreads[waveSlot(v.t + 3)];
+        const Spreads& e = spreads[waveSlot(v.t + 6)];
+        auto total = [&](Wave WaveWords::*half) {
+            Wave s = _mm256_adds_epu16(a.four.*half, b.four.*half);
+            s = _mm256_adds_epu16(s, _mm256_adds_epu16(c.five.*half, d.five.*half));
+            return _mm256_adds_epu16(s, e.five.*half);
+        };
+        // Twice a window's squared deviation sum reaches the columns' total,
+        // which, held at 65535, still says whether it reaches the limit.
+        const Wave below = _mm256_set1_epi16(std::int16_t(2 * first_unflat - 1));
+        const Wave zero = _mm256_setzero_si256();
+        const Wave short_low = _mm256_cmpeq_epi16(_mm256_subs_epu16(total(&WaveWords::low), below), zero);
+        const Wave short_high = _mm256_cmpeq_epi16(_mm256_subs_epu16(total(&WaveWords::high), below), zero);
+        const Wave doubtful = _mm256_and_si256(_mm256_packs_epi16(short_low, short_high), v.active);
+        if (2 * first_unflat <= 65535 && _mm256_testz_si256(doubtful, doubtful)) return v.median;
+        return _mm256_blendv_epi8(v.median, v.centre, flatLanes(v));
+    }
+
+    FAST_LANES_INLINE Wave value(const WaveVisit& v) const {
+        const Wave with = blendedWith(v);
+        // blend_table[with][centre], one lane at a time: the 32 indices
+        // through memory, in lane order.
+        alignas(32) std::uint16_t index[32];
+        const Wave low = _mm256_unpacklo_epi8(v.centre, with);
+        const Wave high = _mm256_unpackhi_epi8(v.centre, with);
+        _mm256_store_si256(reinterpret_cast<Wave*>(index), _mm256_permute2x128_si256(low, high, 0x20));
+        _mm256_store_si256(reinterpret_cast<Wave*>(index + 16), _mm256_permute2x128_si256(low, high, 0x31));
+        alignas(32) std::uint8_t blended[32];
+        const std::uint8_t* entries = &fast_tables::blend_table[0][0];
+        for (int i = 0; i < 32; ++i) blended[i] = entries[index[i]];
+        return loadWave(blended);
+    }
+};
+
+OriginalBlendWave::Spreads OriginalBlendWave::spreads[WAVE_RING];
+
+}  // namespace
+
+#endif
