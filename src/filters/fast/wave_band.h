@@ -74,9 +74,9 @@ struct WaveBand {
     int rows;           // the band's rows inside the frame (lanes at and past it are filtered and dropped)
     int rows_held;      // rows of the picture at lane -2 and below, as far as the band's lanes reach
     int row_bytes;
-    int steps_end;      // the step after the last visit
-    int filled_to;      // steps filled from the picture: [WAVE_FIRST_STEP, filled_to)
-    int written_to;     // steps written back: [0, written_to)
+    int steps_end;   // the step after the last visit
+    int filled_to;   // steps filled from the picture: [WAVE_FIRST_STEP, filled_to)
+    int written_to;  // steps written back: [0, written_to)
 
     std::uint8_t* at(int t) { return steps[(t - WAVE_FIRST_STEP) & (WAVE_HELD - 1)]; }
 };
@@ -172,8 +172,9 @@ void fillWaveBlock(WaveBand& band, int t0) {
         const int first = t0 - WAVE_SKEW * lane;
         x[l] = rowBytes(band, lane, first);
         if (lane + WAVE_HALO < band.rows_held && first + 2 * WAVE_BLOCK < ROW_STRIDE && first + 2 * WAVE_BLOCK >= 0)
-            _mm_prefetch(reinterpret_cast<const char*>(band.top + std::ptrdiff_t(lane) * ROW_STRIDE + first + 2 * WAVE_BLOCK),
-                         _MM_HINT_T0);
+            _mm_prefetch(
+                reinterpret_cast<const char*>(band.top + std::ptrdiff_t(lane) * ROW_STRIDE + first + 2 * WAVE_BLOCK),
+                _MM_HINT_T0);
     }
     fillLastLanes(band, t0, x + WAVE_BLOCK);
     transposeWaves(x);

@@ -54,8 +54,8 @@ struct WaveDwords {
 
 FAST_LANES_INLINE WaveDwords dwordsOf(WaveWords w) {
     const Wave zero = _mm256_setzero_si256();
-    return {{_mm256_unpacklo_epi16(w.low, zero), _mm256_unpackhi_epi16(w.low, zero), _mm256_unpacklo_epi16(w.high, zero),
-             _mm256_unpackhi_epi16(w.high, zero)}};
+    return {{_mm256_unpacklo_epi16(w.low, zero), _mm256_unpackhi_epi16(w.low, zero),
+             _mm256_unpacklo_epi16(w.high, zero), _mm256_unpackhi_epi16(w.high, zero)}};
 }
 
 // Squares of bytes, a pair at a time: a^2 + b^2 in each 32-bit lane.
@@ -104,7 +104,8 @@ FAST_LANES_INLINE WaveSpread spreadOf(const WaveSums& s) {
     const WaveDwords reach32 = dwordsOf(reach);
     WaveSpread spread{mean, {}};
     for (int i = 0; i < 4; ++i)
-        spread.squared_deviations.at[i] = _mm256_sub_epi32(s.squares.at[i], _mm256_madd_epi16(mean32.at[i], reach32.at[i]));
+        spread.squared_deviations.at[i] =
+            _mm256_sub_epi32(s.squares.at[i], _mm256_madd_epi16(mean32.at[i], reach32.at[i]));
     return spread;
 }
 
@@ -133,8 +134,9 @@ struct OriginalBlendWave {
     // window's 25 values summed from the columns kept.
     static FAST_LANES_INLINE WaveSums windowSums(const WaveVisit& v) {
         WaveSums s = sumsOf(wordsOf(v.far), wordsOf(v.near));
-        auto addColumn = [&](const std::uint8_t (*column)[32], int n) {
-            for (int i = 0; i + 1 < n; i += 2) s = add(s, sumsOf(wordsOf(loadWave(column[i])), wordsOf(loadWave(column[i + 1]))));
+        auto addColumn = [&](const std::uint8_t(*column)[32], int n) {
+            for (int i = 0; i + 1 < n; i += 2)
+                s = add(s, sumsOf(wordsOf(loadWave(column[i])), wordsOf(loadWave(column[i + 1]))));
             if (n % 2 == 1) s = add(s, sumsOf(wordsOf(loadWave(column[n - 1])), wordsOf(_mm256_setzero_si256())));
         };
         addColumn(wave_columns.four[waveSlot(v.t - 6)], 4);

@@ -61,14 +61,14 @@ struct CrispBlendWave {
         const ColumnSums& c = sums[waveSlot(v.t)];
         const ColumnSums& d = sums[waveSlot(v.t + 3)];
         const ColumnSums& e = sums[waveSlot(v.t + 6)];
-        const WaveSums window = add(add(add(a.four, b.four), add(c.five, d.five)),
-                                    add(e.five, sumsOf(wordsOf(v.far), wordsOf(v.near))));
+        const WaveSums window =
+            add(add(add(a.four, b.four), add(c.five, d.five)), add(e.five, sumsOf(wordsOf(v.far), wordsOf(v.near))));
         const WaveSpread spread = spreadOf(window);
         const WaveWords centre = wordsOf(v.centre);
-        const WaveWords distance{
-            _mm256_or_si256(_mm256_subs_epu16(spread.mean.low, centre.low), _mm256_subs_epu16(centre.low, spread.mean.low)),
-            _mm256_or_si256(_mm256_subs_epu16(spread.mean.high, centre.high),
-                            _mm256_subs_epu16(centre.high, spread.mean.high))};
+        const WaveWords distance{_mm256_or_si256(_mm256_subs_epu16(spread.mean.low, centre.low),
+                                                 _mm256_subs_epu16(centre.low, spread.mean.low)),
+                                 _mm256_or_si256(_mm256_subs_epu16(spread.mean.high, centre.high),
+                                                 _mm256_subs_epu16(centre.high, spread.mean.high))};
         const Wave fails = _mm256_packs_epi16(
             _mm256_or_si256(_mm256_cmpgt_epi16(nearest, distance.low), _mm256_cmpgt_epi16(distance.low, farthest)),
             _mm256_or_si256(_mm256_cmpgt_epi16(nearest, distance.high), _mm256_cmpgt_epi16(distance.high, farthest)));
@@ -80,16 +80,17 @@ struct CrispBlendWave {
         const WaveDwords median32 = dwordsOf(wordsOf(v.median));
         Wave values[4];
         for (int i = 0; i < 4; ++i) {
-            const __m128i low = wholeValues(_mm256_castsi256_si128(centre32.at[i]), _mm256_castsi256_si128(median32.at[i]),
-                                            _mm256_castsi256_si128(spread.squared_deviations.at[i]));
-            const __m128i high = wholeValues(_mm256_extracti128_si256(centre32.at[i], 1),
-                                             _mm256_extracti128_si256(median32.at[i], 1),
-                                             _mm256_extracti128_si256(spread.squared_deviations.at[i], 1));
+            const __m128i low =
+                wholeValues(_mm256_castsi256_si128(centre32.at[i]), _mm256_castsi256_si128(median32.at[i]),
+                            _mm256_castsi256_si128(spread.squared_deviations.at[i]));
+            const __m128i high =
+                wholeValues(_mm256_extracti128_si256(centre32.at[i], 1), _mm256_extracti128_si256(median32.at[i], 1),
+                            _mm256_extracti128_si256(spread.squared_deviations.at[i], 1));
             values[i] = _mm256_set_m128i(high, low);
         }
         // Truncated, then held within 0..255 by the packs (|value| < 1000).
-        const Wave blended = _mm256_packus_epi16(_mm256_packs_epi32(values[0], values[1]),
-                                                 _mm256_packs_epi32(values[2], values[3]));
+        const Wave blended =
+            _mm256_packus_epi16(_mm256_packs_epi32(values[0], values[1]), _mm256_packs_epi32(values[2], values[3]));
         return _mm256_blendv_epi8(blended, v.centre, fails);
     }
 };

@@ -32,10 +32,10 @@ struct WaveChain {
 // a visit. Every row's is from WAVE_SKEW * row on, so only the band's first
 // and last steps need working out.
 struct WaveLanes {
-    Wave rows;        // the band's rows inside the frame
-    Wave skew_low;    // WAVE_SKEW * lane, 16-bit lanes in unpack order
+    Wave rows;      // the band's rows inside the frame
+    Wave skew_low;  // WAVE_SKEW * lane, 16-bit lanes in unpack order
     Wave skew_high;
-    int all_from;     // steps at which every row's byte is a visit
+    int all_from;  // steps at which every row's byte is a visit
     int all_to;
     int row_bytes;
 
@@ -77,7 +77,8 @@ WaveLanes waveLanesOf(const WaveBand& band) {
 template <class Mode>
 FAST_LANES_INLINE void waveStep(WaveBand& band, const Mode& mode, int t, WaveChain& chain, Wave active) {
     const int entering_at = t + 2 * CHANNELS_PER_PIXEL;
-    const EnteringColumn entering = columnAt(band, entering_at, rowAboveOf(chain.near, band.at(t - CHANNELS_PER_PIXEL)));
+    const EnteringColumn entering =
+        columnAt(band, entering_at, rowAboveOf(chain.near, band.at(t - CHANNELS_PER_PIXEL)));
     keepColumn(entering_at, entering);
     mode.keepColumn(entering_at, entering);
     const Wave median = waveMedian(chain.far, chain.near, ranksAt(t, entering));
