@@ -22,6 +22,7 @@ constexpr Seed SEEDS[] = {
     {9, 9, 108, true, 0, false},   {10, 5, 124, false, 0, true}, {11, 8, 124, true, 0, false},
     {8, 8, 40, false, 13, false},  {13, 6, 124, true, 256, true}, {16, 16, 40, false, 0, false},
     {33, 17, 108, false, 2, false}, {64, 64, 40, false, 0, false}, {100, 3, 40, true, 0, true},
+    {7, 40, 40, false, 0, false},  {12, 37, 40, true, 0, true},  {16, 48, 124, false, 0, false},
 };
 
 // Mode, then coefficient and thresholds in the fuzzer's one-byte codes
