@@ -342,6 +342,31 @@ TEST_P(LanePathFilters, MatchPlainOnWindowsRightAtTheSpreadLimits) {
     }
 }
 
+TEST_P(LanePathFilters, MatchPlainOnFlatWindowsAtTheWidestRange) {
+    // A window whose values span 36 can still be flat (23 values level, the
+    // centre 18 above and one value 18 below: squared deviation sum 648);
+    // one that spans 37 cannot (685 at least). The AVX paths' exact flat
+    // test relies on that edge: the centre at one end, the other end in
+    // each of the 24 other places in turn (the near and far values, each
+    // column, above and below), so that flat and unflat blends differ.
+    const int ends[][2] = {{18, -18}, {-18, 18}, {18, -19}, {-19, 18}, {19, -18}, {17, -19}, {18, -17}};
+    for (int level : {40, 200}) {
+        for (const auto& end : ends) {
+            for (int other = 0; other < WINDOW_SIZE; ++other) {
+                if (other == 12) continue;
+                const sample::Picture picture = pictureOf(5, 5, [&](int r, int x, int c) {
+                    const int at = 5 * r + x;
+                    const int shift = c;  // each channel at its own level
+                    return level + shift + (at == 12 ? end[0] : at == other ? end[1] : 0);
+                });
+                const FilterSettings blend{FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0};
+                ASSERT_TRUE(fastMatchesPlain(path(), picture, blend, describe(picture, blend, "flat range")))
+                    << "ends " << end[0] << "/" << end[1] << ", other end at " << other;
+            }
+        }
+    }
+}
+
 TEST_P(LanePathFilters, MatchPlainWhereWholeColumnsLieAboveOrBelowTheMiddle) {
     // The 23 settled values' middle ranks are picked from merges that leave
     // out the values that cannot reach them: columns that lie wholly below

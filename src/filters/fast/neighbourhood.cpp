@@ -45,7 +45,7 @@ void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettin
 void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
     fast_tables::makeBlendTable();
 #if defined(FAST_LANES_AVX2)
-    runWavePass(image, size, OriginalBlendWave{firstUnflatSquaredSum()}, console);
+    runWavePass(image, size, originalBlendWaveFor(firstUnflatSquaredSum()), console);
 #else
     runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
 #endif

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 
+#include "../mode_steps.h"
 #include "lane_window.h"
 #include "mode_tables.h"
 #include "wave_band.h"
@@ -118,9 +119,23 @@ struct OriginalBlendWave {
         WaveWords four;
         WaveWords five;
     };
+    // A column's sum and sum of squares in 16-bit lanes, the squares kept
+    // modulo 2^16, without and with its own row's value (as read): made the
+    // first time an exact test needs the column.
+    struct Sums {
+        WaveWords sum_four;
+        WaveWords sum_five;
+        WaveWords squares_four;
+        WaveWords squares_five;
+    };
     int first_unflat;
+    // The widest range of values a flat window can have (see flatLanes).
+    int flat_range;
 
     static Spreads spreads[WAVE_RING];
+    static Wave centres[WAVE_RING];
+    static Sums sums[WAVE_RING];
+    static bool summed[WAVE_RING];
 
     static FAST_LANES_INLINE WaveWords squaredSpread(fast_lanes::Lane32 largest, fast_lanes::Lane32 smallest) {
         const WaveWords d = wordsOf(_mm256_subs_epu8(largest.value, smallest.value));
@@ -128,31 +143,77 @@ struct OriginalBlendWave {
     }
     FAST_LANES_INLINE void keepColumn(int u, const EnteringColumn& c) const {
         spreads[waveSlot(u)] = {squaredSpread(c.four[3], c.four[0]), squaredSpread(c.five[4], c.five[0])};
+        centres[waveSlot(u)] = c.centre;
+        summed[waveSlot(u)] = false;
     }
 
-    // Where a lane's windows are not surely unflat, the exact test: the
-    // window's 25 values summed from the columns kept.
-    static FAST_LANES_INLINE WaveSums windowSums(const WaveVisit& v) {
-        WaveSums s = sumsOf(wordsOf(v.far), wordsOf(v.near));
-        auto addColumn = [&](const std::uint8_t(*column)[32], int n) {
-            for (int i = 0; i + 1 < n; i += 2)
-                s = add(s, sumsOf(wordsOf(loadWave(column[i])), wordsOf(loadWave(column[i + 1]))));
-            if (n % 2 == 1) s = add(s, sumsOf(wordsOf(loadWave(column[n - 1])), wordsOf(_mm256_setzero_si256())));
-        };
-        addColumn(wave_columns.four[waveSlot(v.t - 6)], 4);
-        addColumn(wave_columns.four[waveSlot(v.t - 3)], 4);
-        addColumn(wave_columns.five[waveSlot(v.t)], 5);
-        addColumn(wave_columns.five[waveSlot(v.t + 3)], 5);
-        addColumn(wave_columns.five[waveSlot(v.t + 6)], 5);
-        return s;
+    static FAST_LANES_INLINE WaveWords squaresOf(WaveWords w) {
+        return {_mm256_mullo_epi16(w.low, w.low), _mm256_mullo_epi16(w.high, w.high)};
     }
+    static FAST_LANES_INLINE const Sums& columnSums(int u) {
+        const int slot = waveSlot(u);
+        if (!summed[slot]) {
+            WaveWords sum = wordsOf(loadWave(wave_columns.four[slot][0]));
+            WaveWords squares = squaresOf(sum);
+            for (int i = 1; i < 4; ++i) {
+                const WaveWords w = wordsOf(loadWave(wave_columns.four[slot][i]));
+                sum = add(sum, w);
+                squares = add(squares, squaresOf(w));
+            }
+            const WaveWords centre = wordsOf(centres[slot]);
+            sums[slot] = {sum, add(sum, centre), squares, add(squares, squaresOf(centre))};
+            summed[slot] = true;
+        }
+        return sums[slot];
+    }
+
+    // The exact test where the columns' spreads leave a lane in doubt. A
+    // window whose values span more than flat_range is not flat (its
+    // largest and smallest value alone give a squared deviation sum of at
+    // least range^2 / 2). One that spans at most flat_range has a squared
+    // deviation sum of at most 25 * range^2 / 4 + 25, well under 2^16, so
+    // worked out in 16-bit lanes modulo 2^16 it comes out exact.
     FAST_LANES_INLINE Wave flatLanes(const WaveVisit& v) const {
-        const WaveSpread spread = spreadOf(windowSums(v));
-        const Wave limit = _mm256_set1_epi32(first_unflat);
-        const WaveDwords& d = spread.squared_deviations;
-        const Wave low = _mm256_packs_epi32(_mm256_cmpgt_epi32(limit, d.at[0]), _mm256_cmpgt_epi32(limit, d.at[1]));
-        const Wave high = _mm256_packs_epi32(_mm256_cmpgt_epi32(limit, d.at[2]), _mm256_cmpgt_epi32(limit, d.at[3]));
-        return _mm256_packs_epi16(low, high);
+        const std::uint8_t(*four_left)[32] = wave_columns.four[waveSlot(v.t - 6)];
+        const std::uint8_t(*four_near)[32] = wave_columns.four[waveSlot(v.t - 3)];
+        const std::uint8_t(*five_centre)[32] = wave_columns.five[waveSlot(v.t)];
+        const std::uint8_t(*five_right)[32] = wave_columns.five[waveSlot(v.t + 3)];
+        const Wave largest = _mm256_max_epu8(
+            _mm256_max_epu8(_mm256_max_epu8(loadWave(four_left[3]), loadWave(four_near[3])),
+                            _mm256_max_epu8(loadWave(five_centre[4]), loadWave(five_right[4]))),
+            _mm256_max_epu8(v.entering.five[4].value, _mm256_max_epu8(v.far, v.near)));
+        const Wave smallest = _mm256_min_epu8(
+            _mm256_min_epu8(_mm256_min_epu8(loadWave(four_left[0]), loadWave(four_near[0])),
+                            _mm256_min_epu8(loadWave(five_centre[0]), loadWave(five_right[0]))),
+            _mm256_min_epu8(v.entering.five[0].value, _mm256_min_epu8(v.far, v.near)));
+        const Wave zero = _mm256_setzero_si256();
+        const Wave narrow = _mm256_cmpeq_epi8(
+            _mm256_subs_epu8(_mm256_subs_epu8(largest, smallest), _mm256_set1_epi8(char(flat_range))), zero);
+
+        const WaveWords far = wordsOf(v.far);
+        const WaveWords near = wordsOf(v.near);
+        const Sums& a = columnSums(v.t - 6);
+        const Sums& b = columnSums(v.t - 3);
+        const Sums& c = columnSums(v.t);
+        const Sums& d = columnSums(v.t + 3);
+        const Sums& e = columnSums(v.t + 6);
+        const WaveWords sum = add(add(add(a.sum_four, b.sum_four), add(c.sum_five, d.sum_five)),
+                                  add(e.sum_five, add(far, near)));
+        const WaveWords squares =
+            add(add(add(a.squares_four, b.squares_four), add(c.squares_five, d.squares_five)),
+                add(e.squares_five, add(squaresOf(far), squaresOf(near))));
+        const Wave multiplier = _mm256_set1_epi16(MEAN_MULTIPLIER);
+        const Wave twenty_five = _mm256_set1_epi16(WINDOW_SIZE);
+        const Wave below = _mm256_set1_epi16(std::int16_t(first_unflat - 1));
+        auto flatHalf = [&](Wave window_sum, Wave window_squares) {
+            const Wave mean = _mm256_srli_epi16(_mm256_mulhi_epu16(window_sum, multiplier), 1);
+            const Wave reach =
+                _mm256_sub_epi16(_mm256_add_epi16(window_sum, window_sum), _mm256_mullo_epi16(mean, twenty_five));
+            const Wave deviations = _mm256_sub_epi16(window_squares, _mm256_mullo_epi16(mean, reach));
+            return _mm256_cmpeq_epi16(_mm256_subs_epu16(deviations, below), zero);
+        };
+        const Wave flat = _mm256_packs_epi16(flatHalf(sum.low, squares.low), flatHalf(sum.high, squares.high));
+        return _mm256_and_si256(flat, narrow);
     }
 
     // What each lane's value is blended with: the median, or itself where
@@ -175,7 +236,7 @@ struct OriginalBlendWave {
         const Wave short_low = _mm256_cmpeq_epi16(_mm256_subs_epu16(total(&WaveWords::low), below), zero);
         const Wave short_high = _mm256_cmpeq_epi16(_mm256_subs_epu16(total(&WaveWords::high), below), zero);
         const Wave doubtful = _mm256_and_si256(_mm256_packs_epi16(short_low, short_high), v.active);
-        if (2 * first_unflat <= 65535 && _mm256_testz_si256(doubtful, doubtful)) return v.median;
+        if (_mm256_testz_si256(doubtful, doubtful)) return v.median;
         return _mm256_blendv_epi8(v.median, v.centre, flatLanes(v));
     }
 
@@ -196,6 +257,22 @@ struct OriginalBlendWave {
 };
 
 OriginalBlendWave::Spreads OriginalBlendWave::spreads[WAVE_RING];
+Wave OriginalBlendWave::centres[WAVE_RING];
+OriginalBlendWave::Sums OriginalBlendWave::sums[WAVE_RING];
+bool OriginalBlendWave::summed[WAVE_RING];
+
+// The widest range of a flat window: below the smallest range whose two
+// ends alone reach the first unflat squared deviation sum. A flat window's
+// squared deviation sum stays under 2^16 while that range is at most 101
+// (25 * 101^2 / 4 + 25 < 65536); a spread limit of 5 % gives a range of 90.
+static_assert(FLAT_SPREAD_PERCENT <= 5.0, "a flat window's sums fit 16-bit lanes");
+int flatRangeOf(int first_unflat) {
+    int range = 0;
+    while ((range + 1) * (range + 1) < 2 * first_unflat) ++range;
+    return range;
+}
+
+OriginalBlendWave originalBlendWaveFor(int first_unflat) { return {first_unflat, flatRangeOf(first_unflat)}; }
 
 }  // namespace
 
