@@ -14,7 +14,6 @@
 #include <cstdint>
 
 #include "mode3_crisp_blend.h"
-#include "mode_tables.h"
 #include "wave_blend.h"
 #include "wave_columns.h"
 
