@@ -30,6 +30,7 @@
 #if defined(FAST_LANES_AVX2)
 #include "wave_band.h"
 #include "wave_columns.h"
+#include "wave_words.h"
 #include "wave_blend.h"
 #include "wave_crisp.h"
 #include "wave_pass.h"

@@ -1,7 +1,8 @@
 // The fast neighbourhood pass on the AVX paths, filter mode 2 (original
 // blend) in the wavefront: the flat test, cheap where the columns' spreads
-// already show every window unflat and exact elsewhere, and the blend
-// looked up in mode_tables.h's table. Included by neighbourhood.cpp alone.
+// already show every window unflat and exact, in 16-bit lanes, elsewhere;
+// and the blend looked up in mode_tables.h's table. Included by
+// neighbourhood.cpp alone.
 #pragma once
 
 #if !defined(FAST_NEIGHBOURHOOD_PASS)
@@ -17,98 +18,9 @@
 #include "mode_tables.h"
 #include "wave_band.h"
 #include "wave_columns.h"
+#include "wave_words.h"
 
 namespace {
-
-// What a step hands its mode: the visit's own value as read, the median,
-// the chain's two rewritten values, which lanes the band keeps, and the
-// column that has just entered the window.
-struct WaveVisit {
-    int t;
-    Wave far;
-    Wave near;
-    Wave centre;
-    Wave median;
-    Wave active;
-    const EnteringColumn& entering;
-};
-
-// Bytes in 16-bit lanes as two registers, [0-7 | 16-23] and [8-15 | 24-31]:
-// what the unpacks give and the packs take back.
-struct WaveWords {
-    Wave low;
-    Wave high;
-};
-
-FAST_LANES_INLINE WaveWords wordsOf(Wave bytes) {
-    const Wave zero = _mm256_setzero_si256();
-    return {_mm256_unpacklo_epi8(bytes, zero), _mm256_unpackhi_epi8(bytes, zero)};
-}
-
-FAST_LANES_INLINE Wave bytesOf(WaveWords w) { return _mm256_packus_epi16(w.low, w.high); }
-
-// Whole numbers up to 2^31 in 32-bit lanes, four registers, as the unpacks
-// of a WaveWords give them.
-struct WaveDwords {
-    Wave at[4];
-};
-
-FAST_LANES_INLINE WaveDwords dwordsOf(WaveWords w) {
-    const Wave zero = _mm256_setzero_si256();
-    return {{_mm256_unpacklo_epi16(w.low, zero), _mm256_unpackhi_epi16(w.low, zero),
-             _mm256_unpacklo_epi16(w.high, zero), _mm256_unpackhi_epi16(w.high, zero)}};
-}
-
-// Squares of bytes, a pair at a time: a^2 + b^2 in each 32-bit lane.
-FAST_LANES_INLINE WaveDwords squaresOf(WaveWords a, WaveWords b) {
-    const Wave low_pairs[2] = {_mm256_unpacklo_epi16(a.low, b.low), _mm256_unpackhi_epi16(a.low, b.low)};
-    const Wave high_pairs[2] = {_mm256_unpacklo_epi16(a.high, b.high), _mm256_unpackhi_epi16(a.high, b.high)};
-    return {{_mm256_madd_epi16(low_pairs[0], low_pairs[0]), _mm256_madd_epi16(low_pairs[1], low_pairs[1]),
-             _mm256_madd_epi16(high_pairs[0], high_pairs[0]), _mm256_madd_epi16(high_pairs[1], high_pairs[1])}};
-}
-
-FAST_LANES_INLINE WaveWords add(WaveWords a, WaveWords b) {
-    return {_mm256_add_epi16(a.low, b.low), _mm256_add_epi16(a.high, b.high)};
-}
-FAST_LANES_INLINE WaveDwords add(const WaveDwords& a, const WaveDwords& b) {
-    return {{_mm256_add_epi32(a.at[0], b.at[0]), _mm256_add_epi32(a.at[1], b.at[1]), _mm256_add_epi32(a.at[2], b.at[2]),
-             _mm256_add_epi32(a.at[3], b.at[3])}};
-}
-
-// The window's sum and sum of squares from its parts.
-struct WaveSums {
-    WaveWords sum;
-    WaveDwords squares;
-};
-
-FAST_LANES_INLINE WaveSums sumsOf(WaveWords a, WaveWords b) { return {add(a, b), squaresOf(a, b)}; }
-FAST_LANES_INLINE WaveSums add(const WaveSums& a, const WaveSums& b) {
-    return {add(a.sum, b.sum), add(a.squares, b.squares)};
-}
-
-// mean = sum / 25 (lane_window.h's multiplier), then the squared deviation
-// sum: squares - mean * (2 * sum - 25 * mean).
-struct WaveSpread {
-    WaveWords mean;
-    WaveDwords squared_deviations;
-};
-
-FAST_LANES_INLINE WaveSpread spreadOf(const WaveSums& s) {
-    const Wave multiplier = _mm256_set1_epi16(MEAN_MULTIPLIER);
-    const Wave twenty_five = _mm256_set1_epi16(WINDOW_SIZE);
-    const WaveWords mean{_mm256_srli_epi16(_mm256_mulhi_epu16(s.sum.low, multiplier), 1),
-                         _mm256_srli_epi16(_mm256_mulhi_epu16(s.sum.high, multiplier), 1)};
-    const WaveWords reach{
-        _mm256_sub_epi16(_mm256_add_epi16(s.sum.low, s.sum.low), _mm256_mullo_epi16(mean.low, twenty_five)),
-        _mm256_sub_epi16(_mm256_add_epi16(s.sum.high, s.sum.high), _mm256_mullo_epi16(mean.high, twenty_five))};
-    const WaveDwords mean32 = dwordsOf(mean);
-    const WaveDwords reach32 = dwordsOf(reach);
-    WaveSpread spread{mean, {}};
-    for (int i = 0; i < 4; ++i)
-        spread.squared_deviations.at[i] =
-            _mm256_sub_epi32(s.squares.at[i], _mm256_madd_epi16(mean32.at[i], reach32.at[i]));
-    return spread;
-}
 
 // ---- mode 2 ---------------------------------------------------------------
 
@@ -147,21 +59,21 @@ struct OriginalBlendWave {
         summed[waveSlot(u)] = false;
     }
 
-    static FAST_LANES_INLINE WaveWords squaresOf(WaveWords w) {
+    static FAST_LANES_INLINE WaveWords squaresModulo(WaveWords w) {
         return {_mm256_mullo_epi16(w.low, w.low), _mm256_mullo_epi16(w.high, w.high)};
     }
     static FAST_LANES_INLINE const Sums& columnSums(int u) {
         const int slot = waveSlot(u);
         if (!summed[slot]) {
             WaveWords sum = wordsOf(loadWave(wave_columns.four[slot][0]));
-            WaveWords squares = squaresOf(sum);
+            WaveWords squares = squaresModulo(sum);
             for (int i = 1; i < 4; ++i) {
                 const WaveWords w = wordsOf(loadWave(wave_columns.four[slot][i]));
                 sum = add(sum, w);
-                squares = add(squares, squaresOf(w));
+                squares = add(squares, squaresModulo(w));
             }
             const WaveWords centre = wordsOf(centres[slot]);
-            sums[slot] = {sum, add(sum, centre), squares, add(squares, squaresOf(centre))};
+            sums[slot] = {sum, add(sum, centre), squares, add(squares, squaresModulo(centre))};
             summed[slot] = true;
         }
         return sums[slot];
@@ -178,14 +90,14 @@ struct OriginalBlendWave {
         const std::uint8_t(*four_near)[32] = wave_columns.four[waveSlot(v.t - 3)];
         const std::uint8_t(*five_centre)[32] = wave_columns.five[waveSlot(v.t)];
         const std::uint8_t(*five_right)[32] = wave_columns.five[waveSlot(v.t + 3)];
-        const Wave largest = _mm256_max_epu8(
-            _mm256_max_epu8(_mm256_max_epu8(loadWave(four_left[3]), loadWave(four_near[3])),
-                            _mm256_max_epu8(loadWave(five_centre[4]), loadWave(five_right[4]))),
-            _mm256_max_epu8(v.entering.five[4].value, _mm256_max_epu8(v.far, v.near)));
-        const Wave smallest = _mm256_min_epu8(
-            _mm256_min_epu8(_mm256_min_epu8(loadWave(four_left[0]), loadWave(four_near[0])),
-                            _mm256_min_epu8(loadWave(five_centre[0]), loadWave(five_right[0]))),
-            _mm256_min_epu8(v.entering.five[0].value, _mm256_min_epu8(v.far, v.near)));
+        const Wave largest =
+            _mm256_max_epu8(_mm256_max_epu8(_mm256_max_epu8(loadWave(four_left[3]), loadWave(four_near[3])),
+                                            _mm256_max_epu8(loadWave(five_centre[4]), loadWave(five_right[4]))),
+                            _mm256_max_epu8(v.entering.five[4].value, _mm256_max_epu8(v.far, v.near)));
+        const Wave smallest =
+            _mm256_min_epu8(_mm256_min_epu8(_mm256_min_epu8(loadWave(four_left[0]), loadWave(four_near[0])),
+                                            _mm256_min_epu8(loadWave(five_centre[0]), loadWave(five_right[0]))),
+                            _mm256_min_epu8(v.entering.five[0].value, _mm256_min_epu8(v.far, v.near)));
         const Wave zero = _mm256_setzero_si256();
         const Wave narrow = _mm256_cmpeq_epi8(
             _mm256_subs_epu8(_mm256_subs_epu8(largest, smallest), _mm256_set1_epi8(char(flat_range))), zero);
@@ -197,11 +109,10 @@ struct OriginalBlendWave {
         const Sums& c = columnSums(v.t);
         const Sums& d = columnSums(v.t + 3);
         const Sums& e = columnSums(v.t + 6);
-        const WaveWords sum = add(add(add(a.sum_four, b.sum_four), add(c.sum_five, d.sum_five)),
-                                  add(e.sum_five, add(far, near)));
-        const WaveWords squares =
-            add(add(add(a.squares_four, b.squares_four), add(c.squares_five, d.squares_five)),
-                add(e.squares_five, add(squaresOf(far), squaresOf(near))));
+        const WaveWords sum =
+            add(add(add(a.sum_four, b.sum_four), add(c.sum_five, d.sum_five)), add(e.sum_five, add(far, near)));
+        const WaveWords squares = add(add(add(a.squares_four, b.squares_four), add(c.squares_five, d.squares_five)),
+                                      add(e.squares_five, add(squaresModulo(far), squaresModulo(near))));
         const Wave multiplier = _mm256_set1_epi16(MEAN_MULTIPLIER);
         const Wave twenty_five = _mm256_set1_epi16(WINDOW_SIZE);
         const Wave below = _mm256_set1_epi16(std::int16_t(first_unflat - 1));

@@ -122,6 +122,19 @@ FAST_LANES_INLINE Wave waveMedian(Wave far, Wave near, const WaveRanks& r) {
     return _mm256_max_epu8(lowest, _mm256_min_epu8(near, highest));
 }
 
+// What a step hands its mode: the visit's own value as read, the median,
+// the chain's two rewritten values, which lanes the band keeps, and the
+// column that has just entered the window.
+struct WaveVisit {
+    int t;
+    Wave far;
+    Wave near;
+    Wave centre;
+    Wave median;
+    Wave active;
+    const EnteringColumn& entering;
+};
+
 }  // namespace
 
 #endif

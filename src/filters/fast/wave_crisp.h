@@ -13,11 +13,47 @@
 
 #include <cstdint>
 
+#include "lane_window.h"
 #include "mode3_crisp_blend.h"
-#include "wave_blend.h"
 #include "wave_columns.h"
+#include "wave_words.h"
 
 namespace {
+
+// The window's sum and sum of squares from its parts.
+struct WaveSums {
+    WaveWords sum;
+    WaveDwords squares;
+};
+
+FAST_LANES_INLINE WaveSums sumsOf(WaveWords a, WaveWords b) { return {add(a, b), pairSquaresOf(a, b)}; }
+FAST_LANES_INLINE WaveSums add(const WaveSums& a, const WaveSums& b) {
+    return {add(a.sum, b.sum), add(a.squares, b.squares)};
+}
+
+// mean = sum / 25 (lane_window.h's multiplier), then the squared deviation
+// sum: squares - mean * (2 * sum - 25 * mean).
+struct WaveSpread {
+    WaveWords mean;
+    WaveDwords squared_deviations;
+};
+
+FAST_LANES_INLINE WaveSpread spreadOf(const WaveSums& s) {
+    const Wave multiplier = _mm256_set1_epi16(MEAN_MULTIPLIER);
+    const Wave twenty_five = _mm256_set1_epi16(WINDOW_SIZE);
+    const WaveWords mean{_mm256_srli_epi16(_mm256_mulhi_epu16(s.sum.low, multiplier), 1),
+                         _mm256_srli_epi16(_mm256_mulhi_epu16(s.sum.high, multiplier), 1)};
+    const WaveWords reach{
+        _mm256_sub_epi16(_mm256_add_epi16(s.sum.low, s.sum.low), _mm256_mullo_epi16(mean.low, twenty_five)),
+        _mm256_sub_epi16(_mm256_add_epi16(s.sum.high, s.sum.high), _mm256_mullo_epi16(mean.high, twenty_five))};
+    const WaveDwords mean32 = dwordsOf(mean);
+    const WaveDwords reach32 = dwordsOf(reach);
+    WaveSpread spread{mean, {}};
+    for (int i = 0; i < 4; ++i)
+        spread.squared_deviations.at[i] =
+            _mm256_sub_epi32(s.squares.at[i], _mm256_madd_epi16(mean32.at[i], reach32.at[i]));
+    return spread;
+}
 
 struct CrispBlendWave {
     // Each column's sum and sum of squares, without and with its own row's value.

@@ -17,7 +17,6 @@
 #include "../../image/image_store.h"
 #include "../progress.h"
 #include "wave_band.h"
-#include "wave_blend.h"
 #include "wave_columns.h"
 
 namespace {
