@@ -449,13 +449,15 @@ TEST_P(LanePathFilters, MatchPlainWhereReplacingStretchesComeAndGo) {
 }
 
 TEST_P(LanePathFilters, MatchPlainAcrossTallBandsOfRows) {
-    // The AVX paths take modes 2 and 3 in bands of 32 rows, each row three
+    // The AVX paths take modes 1 to 3 in bands of 32 rows, each row three
     // pixels behind the one above, and read two rows past the band either
     // way: heights that end a band exactly, one row into the next, or
     // partway through the third; widths where no step has every row at a
     // visit (the band is all slope), a few 32-byte blocks, and the widest
     // row, whose last block ends at the store's row end. Noise, random
-    // bytes and quiet pictures (where mode 2's windows may be flat).
+    // bytes and quiet pictures (where mode 2's windows may be flat). Mode 1
+    // where every row replaces, some do, or none (a step then leaves its
+    // median out).
     const double thresholds[][2] = {{0.05, 0.003}, {0.2, 0.0}, {0.01, 0.005}, {1, -1}};
     std::mt19937 random(10122026);
     const int sizes[][2] = {{5, 36}, {6, 37}, {9, 69}, {13, 40}, {37, 36}, {43, 37}, {64, 68}, {75, 100}, {120, 45}};
@@ -470,6 +472,10 @@ TEST_P(LanePathFilters, MatchPlainAcrossTallBandsOfRows) {
                             : pictureOf(width, height, [&](int, int, int) { return level + int(random() % 9); });
             const FilterSettings blend{FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0};
             if (!fastMatchesPlain(path(), picture, blend, describe(picture, blend, "tall bands"))) return;
+            for (double coefficient : {-1.0, 1.0, 12.0, 20.0, 50.0}) {
+                const FilterSettings s{FILTER_MODE_MEDIAN, coefficient, 0, 0};
+                if (!fastMatchesPlain(path(), picture, s, describe(picture, s, "tall bands"))) return;
+            }
             for (const auto& t : thresholds) {
                 const FilterSettings s{FILTER_MODE_CRISP_SMOOTH_BLEND, 0, t[0], t[1]};
                 if (!fastMatchesPlain(path(), picture, s, describe(picture, s, "tall bands"))) return;
@@ -478,6 +484,7 @@ TEST_P(LanePathFilters, MatchPlainAcrossTallBandsOfRows) {
     }
     // The widest rows, in a strip tall enough for a second band.
     sample::Picture strip = sample::makeNoisyPicture(MAX_IMAGE_COLUMNS, 40, 12);
+    EXPECT_TRUE(fastMatchesPlain(path(), strip, {FILTER_MODE_MEDIAN, 12, 0, 0}, "widest rows, median"));
     EXPECT_TRUE(fastMatchesPlain(path(), strip, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, "widest rows, blend"));
     EXPECT_TRUE(fastMatchesPlain(path(), strip, {FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 0.2, 0.0}, "widest rows, crisp"));
 }

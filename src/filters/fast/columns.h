@@ -50,8 +50,7 @@ void sumColumnAt(RowBuffers& b, const std::uint8_t* centre_row, int p, Lane1) {
     b.column_squares_with_centre[p] = squares + v2 * v2;
 }
 
-// (The AVX2 path has its own form below.)
-#if defined(FAST_LANES_SSE2) && !defined(FAST_LANES_AVX2)
+#if defined(FAST_LANES_SSE2)
 // Sums in 16-bit lanes; squares (each fits 16 bits) added in pairs into
 // 32-bit lanes.
 void sumColumnAt(RowBuffers& b, const std::uint8_t* centre_row, int p, fast_lanes::Lane16) {
@@ -84,44 +83,6 @@ void sumColumnAt(RowBuffers& b, const std::uint8_t* centre_row, int p, fast_lane
 }
 #endif
 
-#if defined(FAST_LANES_AVX2)
-// As the Lane16 form, sixteen columns at a time. The 16-bit values come
-// straight from their bytes in column order, but AVX2's interleaves work
-// within each 128-bit half, so the squares come out as columns 0-3 and 8-11,
-// then 4-7 and 12-15, and are put back in order before they are stored.
-void sumColumnAt(RowBuffers& b, const std::uint8_t* centre_row, int p, fast_lanes::Lane32) {
-    const __m256i zero = _mm256_setzero_si256();
-    for (int half = 0; half < 2; ++half) {
-        const int q = p + 16 * half;
-        __m256i v[5];
-        for (int i = 0; i < 5; ++i)
-            v[i] = _mm256_cvtepu8_epi16(
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(centre_row + (i - 2) * ROW_STRIDE + q)));
-        const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(v[0], v[1]), _mm256_add_epi16(v[3], v[4]));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.column_sum + q), sum);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.column_sum_with_centre + q), _mm256_add_epi16(sum, v[2]));
-        __m256i squares[2];
-        __m256i with_centre[2];
-        for (int quarter = 0; quarter < 2; ++quarter) {
-            auto interleave = [&](__m256i x, __m256i y) {
-                return quarter == 0 ? _mm256_unpacklo_epi16(x, y) : _mm256_unpackhi_epi16(x, y);
-            };
-            const __m256i above = interleave(v[0], v[1]);
-            const __m256i below = interleave(v[3], v[4]);
-            const __m256i centre = interleave(v[2], zero);
-            squares[quarter] = _mm256_add_epi32(_mm256_madd_epi16(above, above), _mm256_madd_epi16(below, below));
-            with_centre[quarter] = _mm256_add_epi32(squares[quarter], _mm256_madd_epi16(centre, centre));
-        }
-        auto storeInOrder = [&](std::uint32_t* target, const __m256i* mixed) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + q), _mm256_permute2x128_si256(mixed[0], mixed[1], 0x20));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(target + q + 8),
-                                _mm256_permute2x128_si256(mixed[0], mixed[1], 0x31));
-        };
-        storeInOrder(b.column_squares, squares);
-        storeInOrder(b.column_squares_with_centre, with_centre);
-    }
-}
-#endif
 
 // Sorted, and summed too if `sum_now`: both in one pass where a mode needs
 // both everywhere.

@@ -16,6 +16,7 @@
 #include "lanes.h"
 #include "row_buffers.h"
 #include "row_order.h"
+#include "truncated_mean.h"
 
 namespace {
 
@@ -46,16 +47,6 @@ FAST_LANES_INLINE __m128i fourBytesWide(const std::uint8_t* source) {
 FAST_LANES_INLINE PixelChains pixelChainsBefore(const std::uint8_t* row, int k) {
     return PixelChains{fourBytesWide(row + k - REACH), fourBytesWide(row + k - NEAR)};
 }
-
-// sum / 25 for every sum of 25 bytes: 5243 / 2^17 exceeds 1/25 by less
-// than 1 / (25 * 6375).
-constexpr int MEAN_MULTIPLIER = 5243;
-constexpr bool meanByMultiplyHolds() {
-    for (int sum = 0; sum <= 25 * 255; ++sum)
-        if (((sum * MEAN_MULTIPLIER) >> 17) != sum / WINDOW_SIZE) return false;
-    return true;
-}
-static_assert(meanByMultiplyHolds(), "the mean by multiplication must be the truncated mean");
 
 // As medianWith, in 16-bit lanes.
 FAST_LANES_INLINE __m128i medianInLanes(__m128i far, __m128i near, __m128i low, __m128i mid, __m128i high) {

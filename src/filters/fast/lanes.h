@@ -1,6 +1,6 @@
 // Byte lanes for the fast filters: thirty-two bytes at a time where the
-// file is built for AVX2 (or AVX-512), sixteen where SSE2 is there, one byte at a time
-// otherwise (and for the ends of a row). All give the same bytes:
+// file is built for AVX2 (or AVX-512), sixteen where SSE2 is there, one
+// byte at a time otherwise (and for the ends of a row). All give the same bytes:
 // everything done in lanes is exact integer work. Defining
 // DENOISE_SCALAR_LANES builds the one-byte form alone, to check it on x86.
 #pragma once
@@ -99,14 +99,10 @@ FAST_LANES_INLINE Lane32 upper(Lane32 a, Lane32 b) { return Lane32{_mm256_max_ep
 FAST_LANES_INLINE Lane32 lessOrZero(Lane32 a, Lane32 b) { return Lane32{_mm256_subs_epu8(a.value, b.value)}; }
 #endif
 
-// The AVX-512 build keeps 32-byte lanes: a row is prepared 96 bytes at a
-// time, which 64-byte lanes would cover in two steps, a third of them
-// redone (and Zen 4 runs a 64-byte operation as two 32-byte ones). What it
-// gains is the walk's: twice the registers, so fewer values of a band's six
-// rows wait in memory.
-#if defined(FAST_LANES_AVX2)
-using WideLanes = Lane32;
-#elif defined(FAST_LANES_SSE2)
+// The widest lanes the row walk prepares a row in. The AVX paths take the
+// wavefront instead (wave_band.h), with 32-byte lanes in both: Zen 4 runs a
+// 64-byte operation as two 32-byte ones.
+#if defined(FAST_LANES_SSE2)
 using WideLanes = Lane16;
 #else
 using WideLanes = Lane1;

@@ -95,59 +95,6 @@ constexpr int bitsSetIn(std::uint64_t word) {
 static_assert(bitsSetIn(0) == 0 && bitsSetIn(~std::uint64_t(0)) == 64 && bitsSetIn(0x8000000000000011u) == 3,
               "the bit count counts");
 
-#if defined(FAST_LANES_AVX2)
-// The same for thirty-two visits, sixteen and eight at a time. The lanes are
-// widened in order (not interleaved, which AVX2 does within halves), so the
-// squares are 16-bit products (255^2 fits) and the mean's product a 32-bit one.
-template <class Sum>
-FAST_LANES_INLINE __m256i settledAt256(const Sum* without_centre, const Sum* with_centre, int j) {
-    auto at = [](const Sum* values) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(values)); };
-    if constexpr (sizeof(Sum) == 2)
-        return _mm256_add_epi16(
-            _mm256_add_epi16(_mm256_add_epi16(at(without_centre + j - REACH), at(without_centre + j - NEAR)),
-                             _mm256_add_epi16(at(with_centre + j), at(with_centre + j + NEAR))),
-            at(with_centre + j + REACH));
-    else
-        return _mm256_add_epi32(
-            _mm256_add_epi32(_mm256_add_epi32(at(without_centre + j - REACH), at(without_centre + j - NEAR)),
-                             _mm256_add_epi32(at(with_centre + j), at(with_centre + j + NEAR))),
-            at(with_centre + j + REACH));
-}
-
-FAST_LANES_INLINE std::uint32_t settleAndTest32(RowBuffers& b, const std::uint8_t* row, int j,
-                                                __m256i last_keeping) {
-    std::uint32_t bits = 0;
-    for (int half = 0; half < 2; ++half) {
-        const int q = j + 16 * half;
-        const __m256i far =
-            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + q - REACH)));
-        const __m256i near =
-            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + q - NEAR)));
-        const __m256i settled_sum = settledAt256(b.column_sum, b.column_sum_with_centre, q);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.settled_sum + q), settled_sum);
-        const __m256i sum = _mm256_add_epi16(_mm256_add_epi16(settled_sum, far), near);
-        const __m256i mean = _mm256_srli_epi16(_mm256_mulhi_epu16(sum, _mm256_set1_epi16(MEAN_MULTIPLIER)), 1);
-        const __m256i spread =
-            _mm256_sub_epi16(_mm256_add_epi16(sum, sum), _mm256_mullo_epi16(mean, _mm256_set1_epi16(25)));
-        const __m256i far_squares = _mm256_mullo_epi16(far, far);
-        const __m256i near_squares = _mm256_mullo_epi16(near, near);
-        for (int quarter = 0; quarter < 2; ++quarter) {
-            auto widened = [&](__m256i x) {
-                return _mm256_cvtepu16_epi32(quarter == 0 ? _mm256_castsi256_si128(x) : _mm256_extracti128_si256(x, 1));
-            };
-            const int r = q + 8 * quarter;
-            const __m256i settled_squares = settledAt256(b.column_squares, b.column_squares_with_centre, r);
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(b.settled_squares + r), settled_squares);
-            const __m256i squares =
-                _mm256_add_epi32(settled_squares, _mm256_add_epi32(widened(far_squares), widened(near_squares)));
-            const __m256i deviation = _mm256_sub_epi32(squares, _mm256_mullo_epi32(widened(mean), widened(spread)));
-            const __m256i replaces = _mm256_cmpgt_epi32(deviation, last_keeping);
-            bits |= std::uint32_t(_mm256_movemask_ps(_mm256_castsi256_ps(replaces))) << (16 * half + 8 * quarter);
-        }
-    }
-    return bits;
-}
-#endif
 
 FAST_LANES_INLINE void markCandidate(RowBuffers& b, int i) { b.candidates[i / 64] |= std::uint64_t(1) << (i % 64); }
 
@@ -156,13 +103,6 @@ FAST_LANES_INLINE void markCandidate(RowBuffers& b, int i) { b.candidates[i / 64
 void settleAndFindCandidates(RowBuffers& b, const std::uint8_t* row, int first, int end, int first_replacing) {
     for (std::uint64_t& word : b.candidates) word = 0;
     int j = first;
-#if defined(FAST_LANES_AVX2)
-    const __m256i last_keeping_wide = _mm256_set1_epi32(first_replacing - 1);
-    for (; j + 32 <= end; j += 32) {
-        const std::uint32_t bits = settleAndTest32(b, row, j, last_keeping_wide);
-        b.candidates[(j - first) / 64] |= std::uint64_t(bits) << ((j - first) % 64);
-    }
-#endif
 #if defined(FAST_LANES_SSE2)
     const __m128i last_keeping = _mm_set1_epi32(first_replacing - 1);
     for (; j + 16 <= end; j += 16) {

@@ -1,19 +1,18 @@
-// The fast neighbourhood pass, filter mode 3 (crisp smooth blend): its gate
-// as a run of distances, which every path decides by; then, for the paths
-// that walk rows (the AVX paths take mode 3 in the wavefront, wave_crisp.h),
-// its scalar step and its lane step, both taking the spread ratios from
-// mode_tables.h's table. Included by neighbourhood.cpp alone.
+// The fast neighbourhood pass, filter mode 3 (crisp smooth blend) for the
+// paths that walk rows (the AVX paths take mode 3 in the wavefront,
+// wave_crisp.h): its scalar step and its lane step, both taking the spread
+// ratios from mode_tables.h's table and deciding by crisp_gate.h's gate. Included by neighbourhood.cpp alone.
 #pragma once
 
 #if !defined(FAST_NEIGHBOURHOOD_PASS)
 #error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
 #endif
 
-#include <cmath>
 #include <cstdint>
 
 #include "../../image/image_store.h"
 #include "../mode_steps.h"
+#include "crisp_gate.h"
 #include "lane_window.h"
 #include "mode_tables.h"
 #include "neighbourhood.h"
@@ -23,10 +22,7 @@ namespace {
 
 using fast_tables::crisp_ratio_by_squares;
 
-// The gate compares |window mean - centre| / 255, which grows with the
-// distance, against both thresholds: the distances it passes are one run,
-// [nearest, farthest], or none (then both are 256). Noise makes the gate
-// unforeseeable, so it is a choice without a branch.
+// Noise makes the gate unforeseeable, so it is a choice without a branch.
 FAST_LANES_INLINE int choose(bool first, int a, int b) { return b ^ ((a ^ b) & -int(first)); }
 
 FAST_LANES_INLINE double spreadRatioOf(int squares) { return crisp_ratio_by_squares[squares]; }
@@ -50,18 +46,11 @@ struct CrispBlend {
 };
 
 CrispBlend crispBlendFor(const FilterSettings& settings) {
-    CrispBlend blend{256, 256};
-    for (int distance = 255; distance >= 0; --distance) {
-        const double window_mean = double(distance);
-        const double pixel_deviation = std::fabs((window_mean - 0.0) / 255.0);
-        if (!crispGatePasses(pixel_deviation, settings.min_threshold, settings.max_threshold)) continue;
-        if (blend.farthest == 256) blend.farthest = distance;
-        blend.nearest = distance;
-    }
-    return blend;
+    const CrispGate gate = crispGateFor(settings);
+    return {gate.nearest, gate.farthest};
 }
 
-#if defined(FAST_LANES_SSE2) && !defined(FAST_LANES_AVX2)
+#if defined(FAST_LANES_SSE2)
 // ---- mode 3 in lanes: crispBlendValue's double operations two lanes at a
 // time, each lane rounding as the one-lane instruction does.
 

@@ -14,6 +14,11 @@
 // one translation unit: the compiler then writes the same machine code as
 // for the pass in one file.
 #define FAST_NEIGHBOURHOOD_PASS
+#include "lanes.h"
+#include "truncated_mean.h"
+#include "crisp_gate.h"
+#if !defined(FAST_LANES_AVX2)
+// The row walk: the SSE2 and one-byte paths.
 #include "row_buffers.h"
 #include "columns.h"
 #include "settled.h"
@@ -21,16 +26,17 @@
 #include "lane_window.h"
 #include "mode1_candidates.h"
 #include "mode1_median.h"
-#if !defined(FAST_LANES_AVX2)
 #include "mode2_original_blend.h"
-#endif
 #include "mode3_crisp_blend.h"
 #include "lane_walk.h"
 #include "pass.h"
-#if defined(FAST_LANES_AVX2)
+#else
+// The wavefront: the AVX paths.
 #include "wave_band.h"
 #include "wave_columns.h"
 #include "wave_words.h"
+#include "wave_sums.h"
+#include "wave_median.h"
 #include "wave_blend.h"
 #include "wave_crisp.h"
 #include "wave_pass.h"
@@ -40,7 +46,12 @@ namespace fast_paths {
 namespace FAST_LANES_PATH {
 
 void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+#if defined(FAST_LANES_AVX2)
+    runWavePass(image, size, medianReplacementWaveFor(firstReplacingSquaredSum(settings.removal_coefficient)),
+                console);
+#else
     runPass(image, size, MedianReplacement{firstReplacingSquaredSum(settings.removal_coefficient)}, console);
+#endif
 }
 
 void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {

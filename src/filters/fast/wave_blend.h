@@ -14,8 +14,8 @@
 #include <cstdint>
 
 #include "../mode_steps.h"
-#include "lane_window.h"
 #include "mode_tables.h"
+#include "truncated_mean.h"
 #include "wave_band.h"
 #include "wave_columns.h"
 #include "wave_words.h"
@@ -147,8 +147,11 @@ struct OriginalBlendWave {
         const Wave short_low = _mm256_cmpeq_epi16(_mm256_subs_epu16(total(&WaveWords::low), below), zero);
         const Wave short_high = _mm256_cmpeq_epi16(_mm256_subs_epu16(total(&WaveWords::high), below), zero);
         const Wave doubtful = _mm256_and_si256(_mm256_packs_epi16(short_low, short_high), v.active);
-        if (_mm256_testz_si256(doubtful, doubtful)) return v.median;
-        return _mm256_blendv_epi8(v.median, v.centre, flatLanes(v));
+        if (_mm256_testz_si256(doubtful, doubtful)) return v.median();
+        const Wave flat = flatLanes(v);
+        // Every lane flat: each is blended with itself.
+        if (_mm256_testc_si256(flat, v.active)) return v.centre;
+        return _mm256_blendv_epi8(v.median(), v.centre, flat);
     }
 
     FAST_LANES_INLINE Wave value(const WaveVisit& v) const {

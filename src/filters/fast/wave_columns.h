@@ -122,17 +122,20 @@ FAST_LANES_INLINE Wave waveMedian(Wave far, Wave near, const WaveRanks& r) {
     return _mm256_max_epu8(lowest, _mm256_min_epu8(near, highest));
 }
 
-// What a step hands its mode: the visit's own value as read, the median,
-// the chain's two rewritten values, which lanes the band keeps, and the
-// column that has just entered the window.
+// What a step hands its mode: the visit's own value as read, the chain's
+// two rewritten values, which lanes the band keeps, and the column that has
+// just entered the window. The median is worked out only when asked for:
+// a mode that settles every lane without it (mode 1 where nothing
+// replaces, mode 3 where its gate fails) skips most of a step's work.
 struct WaveVisit {
     int t;
     Wave far;
     Wave near;
     Wave centre;
-    Wave median;
     Wave active;
     const EnteringColumn& entering;
+
+    FAST_LANES_INLINE Wave median() const { return waveMedian(far, near, ranksAt(t, entering)); }
 };
 
 }  // namespace

@@ -71,7 +71,7 @@ WaveLanes waveLanesOf(const WaveBand& band) {
             band.row_bytes};
 }
 
-// Step t: the column entering the windows, the median, the mode's value
+// Step t: the column entering the windows, the mode's value
 // where the band keeps it, and the channel's chain moved on.
 template <class Mode>
 FAST_LANES_INLINE void waveStep(WaveBand& band, const Mode& mode, int t, WaveChain& chain, Wave active) {
@@ -80,9 +80,8 @@ FAST_LANES_INLINE void waveStep(WaveBand& band, const Mode& mode, int t, WaveCha
         columnAt(band, entering_at, rowAboveOf(chain.near, band.at(t - CHANNELS_PER_PIXEL)));
     keepColumn(entering_at, entering);
     mode.keepColumn(entering_at, entering);
-    const Wave median = waveMedian(chain.far, chain.near, ranksAt(t, entering));
     const Wave centre = loadWave(band.at(t) + WAVE_ROW_AT);
-    const Wave value = mode.value(WaveVisit{t, chain.far, chain.near, centre, median, active, entering});
+    const Wave value = mode.value(WaveVisit{t, chain.far, chain.near, centre, active, entering});
     const Wave kept = _mm256_blendv_epi8(centre, value, active);
     storeWave(band.at(t) + WAVE_ROW_AT, kept);
     chain.far = chain.near;
