@@ -64,6 +64,7 @@ constexpr int WAVE_FIRST_STEP = -WAVE_BLOCK;
 static_assert(WAVE_FIRST_STEP <= 6 - WAVE_REACH, "the first block holds the first visit's reach");
 static_assert(WAVE_ROW_AT + WAVE_ROWS + WAVE_HALO <= WAVE_STEP_BYTES, "a step fits its line");
 static_assert((WAVE_HELD & (WAVE_HELD - 1)) == 0, "the ring is indexed by a mask");
+static_assert(WAVE_HELD % WAVE_BLOCK == 0 && WAVE_FIRST_STEP % WAVE_BLOCK == 0, "no block wraps round the ring");
 
 struct WaveBand {
     // A line before the ring: a step's load of its halo byte (rowAboveOf)
@@ -159,8 +160,11 @@ FAST_LANES_INLINE void fillLastLanes(WaveBand& band, int t0, const Wave* x) {
     _mm256_store_si256(reinterpret_cast<Wave*>(quads[2]), _mm256_unpacklo_epi16(b, d));
     _mm256_store_si256(reinterpret_cast<Wave*>(quads[3]), _mm256_unpackhi_epi16(b, d));
     constexpr int FIRST_LANE = WAVE_ROW_AT + WAVE_BLOCK - WAVE_HALO;
+    // A block's steps lie one after another in the ring.
+    std::uint8_t* const first = band.at(t0) + FIRST_LANE;
+#pragma GCC unroll 32
     for (int k = 0; k < WAVE_BLOCK; ++k)
-        std::memcpy(band.at(t0 + k) + FIRST_LANE, &quads[(k % 16) / 4][k / 16 * 4 + k % 4], 4);
+        std::memcpy(first + k * WAVE_STEP_BYTES, &quads[(k % 16) / 4][k / 16 * 4 + k % 4], 4);
 }
 
 // Steps [t0, t0 + 32) from the picture, every lane as read, and the
@@ -178,7 +182,8 @@ void fillWaveBlock(WaveBand& band, int t0) {
     }
     fillLastLanes(band, t0, x + WAVE_BLOCK);
     transposeWaves(x);
-    for (int k = 0; k < WAVE_BLOCK; ++k) _mm256_store_si256(reinterpret_cast<Wave*>(band.at(t0 + k)), x[k]);
+    std::uint8_t* const first = band.at(t0);
+    for (int k = 0; k < WAVE_BLOCK; ++k) _mm256_store_si256(reinterpret_cast<Wave*>(first + k * WAVE_STEP_BYTES), x[k]);
     band.filled_to = t0 + WAVE_BLOCK;
 }
 
@@ -186,7 +191,8 @@ void fillWaveBlock(WaveBand& band, int t0) {
 // bytes a visit rewrites.
 void writeWaveBlock(WaveBand& band, int t0) {
     Wave x[WAVE_BLOCK];
-    for (int k = 0; k < WAVE_BLOCK; ++k) x[k] = loadWave(band.at(t0 + k) + WAVE_ROW_AT);
+    const std::uint8_t* const first_step = band.at(t0) + WAVE_ROW_AT;
+    for (int k = 0; k < WAVE_BLOCK; ++k) x[k] = loadWave(first_step + k * WAVE_STEP_BYTES);
     transposeWaves(x);
     const int lowest = 2 * CHANNELS_PER_PIXEL;
     const int highest = band.row_bytes - 2 * CHANNELS_PER_PIXEL;
