@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "../../image/image_store.h"
+#include "../progress.h"
 #include "lane_path.h"
 #include "mode_tables.h"
 #include "neighbourhood.h"
@@ -46,11 +47,17 @@ namespace fast_paths {
 namespace FAST_LANES_PATH {
 
 void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
+    const int first_replacing = firstReplacingSquaredSum(settings.removal_coefficient);
+    // No window spreads past a coefficient of 50 or more: nothing to do
+    // but say how far the pass has come.
+    if (first_replacing > MAX_SQUARED_DEVIATION_SUM) {
+        for (int row = 2; row <= size.height - 3; ++row) printProgressLines(console, row, size.height, 1);
+        return;
+    }
 #if defined(FAST_LANES_AVX2)
-    runWavePass(image, size, medianReplacementWaveFor(firstReplacingSquaredSum(settings.removal_coefficient)),
-                console);
+    runWavePass(image, size, medianReplacementWaveFor(first_replacing), console);
 #else
-    runPass(image, size, MedianReplacement{firstReplacingSquaredSum(settings.removal_coefficient)}, console);
+    runPass(image, size, MedianReplacement{first_replacing}, console);
 #endif
 }
 

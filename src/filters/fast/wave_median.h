@@ -18,10 +18,14 @@ namespace {
 
 struct MedianReplacementWave {
     Wave last_keeping;  // 32-bit lanes: the largest squared deviation sum that keeps the value
+    bool every;         // every window replaces (a negative coefficient): no sums needed
 
-    FAST_LANES_INLINE void keepColumn(int u, const EnteringColumn& c) const { keepColumnSums(u, c); }
+    FAST_LANES_INLINE void keepColumn(int u, const EnteringColumn& c) const {
+        if (!every) keepColumnSums(u, c);
+    }
 
     FAST_LANES_INLINE Wave value(const WaveVisit& v) const {
+        if (every) return v.median();
         const WaveSpread spread = windowSpreadOf(v);
         WaveDwords replaces;
         for (int i = 0; i < 4; ++i) replaces.at[i] = _mm256_cmpgt_epi32(spread.squared_deviations.at[i], last_keeping);
@@ -32,7 +36,9 @@ struct MedianReplacementWave {
     }
 };
 
-MedianReplacementWave medianReplacementWaveFor(int first_replacing) { return {_mm256_set1_epi32(first_replacing - 1)}; }
+MedianReplacementWave medianReplacementWaveFor(int first_replacing) {
+    return {_mm256_set1_epi32(first_replacing - 1), first_replacing <= 0};
+}
 
 }  // namespace
 
