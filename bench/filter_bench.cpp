@@ -247,8 +247,8 @@ std::string cpuModel() {
 void printMachine() {
     std::printf("CPU: %s\n", cpuModel().c_str());
 #if defined(__x86_64__) || defined(__i386__)
-    std::printf("CPU has: SSE2 %s, AVX2 %s, AVX-512 (F, BW) %s\n", __builtin_cpu_supports("sse2") ? "yes" : "no",
-                __builtin_cpu_supports("avx2") ? "yes" : "no",
+    std::printf("CPU has: SSE2 %s, AVX2 %s, FMA %s, AVX-512 (F, BW) %s\n", __builtin_cpu_supports("sse2") ? "yes" : "no",
+                __builtin_cpu_supports("avx2") ? "yes" : "no", __builtin_cpu_supports("fma") ? "yes" : "no",
                 __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") ? "yes" : "no");
 #endif
     std::printf("Fast forms run in: %s lanes (the path the program picks on this machine)\n", fastLanePathName());

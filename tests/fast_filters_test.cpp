@@ -273,6 +273,20 @@ TEST(FastFilters, LargestSquaredDeviationSumIsWithinTheBound) {
     EXPECT_GT(s.squared_deviation_sum, 400000.0);
 }
 
+TEST(FastFilters, QuotientBy25FromTheInverseIsTheDivisionsForEverySum) {
+    // The AVX paths' mode 3 divides by 25 without the divider: the product
+    // with the rounded inverse, its remainder by a fused multiply-add, and
+    // one fused correction. It must round as the division does for every
+    // squared deviation sum a window can have.
+    const double inverse = 1.0 / 25.0;
+    for (int squares = 0; squares <= MAX_SQUARED_DEVIATION_SUM; ++squares) {
+        const double x = double(squares);
+        const double product = x * inverse;
+        const double remainder = std::fma(-product, 25.0, x);
+        ASSERT_EQ(std::fma(remainder, inverse, product), x / 25.0) << "squared deviation sum " << squares;
+    }
+}
+
 TEST(FastFilters, CrispBlendInTheWalkIsTheModeStepItself) {
     // Every median and centre, at spreads from flat to the widest window,
     // including those that push the blend past either end of the scale.

@@ -54,9 +54,10 @@ TEST(LanePaths, TheProgramRunsTheWidestPathThisProcessorHas) {
     EXPECT_STREQ(fastLanePathName(), widest->name);
 #if defined(__x86_64__) || defined(__i386__)
     // Asked of the processor here too, not only through the table.
+    const bool fma = __builtin_cpu_supports("fma");
     const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                        __builtin_cpu_supports("avx512vl");
-    const bool avx2 = __builtin_cpu_supports("avx2");
+                        __builtin_cpu_supports("avx512vl") && fma;
+    const bool avx2 = __builtin_cpu_supports("avx2") && fma;
     if (pathNamed("AVX-512") != nullptr && avx512) {
         EXPECT_STREQ(fastLanePathName(), "AVX-512");
     } else if (pathNamed("AVX2") != nullptr && avx2) {

@@ -9,10 +9,11 @@ bool everywhere() { return true; }
 
 #if defined(DENOISE_AVX2_PATH)
 // The compiler's check asks the operating system too: it says AVX2 only
-// where the 256-bit registers are saved across task switches.
+// where the 256-bit registers are saved across task switches. Both AVX
+// paths also use fused multiply-adds (mode 3's exact quotient).
 bool hasAvx2() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 #endif
 
@@ -22,7 +23,7 @@ bool hasAvx2() {
 bool hasAvx512() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-           __builtin_cpu_supports("avx512vl");
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("fma");
 }
 #endif
 }  // namespace
