@@ -48,8 +48,8 @@ namespace FAST_LANES_PATH {
 
 void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
     const int first_replacing = firstReplacingSquaredSum(settings.removal_coefficient);
-    // No window spreads past a coefficient of 50 or more: nothing to do
-    // but say how far the pass has come.
+    // No window's spread exceeds a coefficient of 50 or more (or one that
+    // is not a number): nothing to do but say how far the pass has come.
     if (first_replacing > MAX_SQUARED_DEVIATION_SUM) {
         for (int row = 2; row <= size.height - 3; ++row) printProgressLines(console, row, size.height, 1);
         return;
