@@ -15,7 +15,6 @@
 
 #include "../mode_steps.h"
 #include "mode_tables.h"
-#include "truncated_mean.h"
 #include "wave_band.h"
 #include "wave_columns.h"
 #include "wave_words.h"
@@ -113,14 +112,11 @@ struct OriginalBlendWave {
             add(add(add(a.sum_four, b.sum_four), add(c.sum_five, d.sum_five)), add(e.sum_five, add(far, near)));
         const WaveWords squares = add(add(add(a.squares_four, b.squares_four), add(c.squares_five, d.squares_five)),
                                       add(e.squares_five, add(squaresModulo(far), squaresModulo(near))));
-        const Wave multiplier = _mm256_set1_epi16(MEAN_MULTIPLIER);
-        const Wave twenty_five = _mm256_set1_epi16(WINDOW_SIZE);
         const Wave below = _mm256_set1_epi16(std::int16_t(first_unflat - 1));
         auto flatHalf = [&](Wave window_sum, Wave window_squares) {
-            const Wave mean = _mm256_srli_epi16(_mm256_mulhi_epu16(window_sum, multiplier), 1);
-            const Wave reach =
-                _mm256_sub_epi16(_mm256_add_epi16(window_sum, window_sum), _mm256_mullo_epi16(mean, twenty_five));
-            const Wave deviations = _mm256_sub_epi16(window_squares, _mm256_mullo_epi16(mean, reach));
+            const Wave mean = meanOf(window_sum);
+            const Wave deviations =
+                _mm256_sub_epi16(window_squares, _mm256_mullo_epi16(mean, reachOf(window_sum, mean)));
             return _mm256_cmpeq_epi16(_mm256_subs_epu16(deviations, below), zero);
         };
         const Wave flat = _mm256_packs_epi16(flatHalf(sum.low, squares.low), flatHalf(sum.high, squares.high));

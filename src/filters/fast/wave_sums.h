@@ -11,7 +11,6 @@
 
 #if defined(FAST_LANES_AVX2)
 
-#include "truncated_mean.h"
 #include "wave_columns.h"
 #include "wave_words.h"
 
@@ -28,21 +27,15 @@ FAST_LANES_INLINE WaveSums add(const WaveSums& a, const WaveSums& b) {
     return {add(a.sum, b.sum), add(a.squares, b.squares)};
 }
 
-// mean = sum / 25 (lane_window.h's multiplier), then the squared deviation
-// sum: squares - mean * (2 * sum - 25 * mean).
+// The mean, then the squared deviation sum: squares - mean * reach.
 struct WaveSpread {
     WaveWords mean;
     WaveDwords squared_deviations;
 };
 
 FAST_LANES_INLINE WaveSpread spreadOf(const WaveSums& s) {
-    const Wave multiplier = _mm256_set1_epi16(MEAN_MULTIPLIER);
-    const Wave twenty_five = _mm256_set1_epi16(WINDOW_SIZE);
-    const WaveWords mean{_mm256_srli_epi16(_mm256_mulhi_epu16(s.sum.low, multiplier), 1),
-                         _mm256_srli_epi16(_mm256_mulhi_epu16(s.sum.high, multiplier), 1)};
-    const WaveWords reach{
-        _mm256_sub_epi16(_mm256_add_epi16(s.sum.low, s.sum.low), _mm256_mullo_epi16(mean.low, twenty_five)),
-        _mm256_sub_epi16(_mm256_add_epi16(s.sum.high, s.sum.high), _mm256_mullo_epi16(mean.high, twenty_five))};
+    const WaveWords mean{meanOf(s.sum.low), meanOf(s.sum.high)};
+    const WaveWords reach{reachOf(s.sum.low, mean.low), reachOf(s.sum.high, mean.high)};
     const WaveDwords mean32 = dwordsOf(mean);
     const WaveDwords reach32 = dwordsOf(reach);
     WaveSpread spread{mean, {}};

@@ -10,6 +10,7 @@
 
 #if defined(FAST_LANES_AVX2)
 
+#include "truncated_mean.h"
 #include "wave_band.h"
 
 namespace {
@@ -52,6 +53,16 @@ FAST_LANES_INLINE WaveWords add(WaveWords a, WaveWords b) {
 FAST_LANES_INLINE WaveDwords add(const WaveDwords& a, const WaveDwords& b) {
     return {{_mm256_add_epi32(a.at[0], b.at[0]), _mm256_add_epi32(a.at[1], b.at[1]), _mm256_add_epi32(a.at[2], b.at[2]),
              _mm256_add_epi32(a.at[3], b.at[3])}};
+}
+
+// A window's truncated mean from its sum in 16-bit lanes (truncated_mean.h),
+// and 2 * sum - 25 * mean: the squared deviation sum is the sum of squares
+// less their product.
+FAST_LANES_INLINE Wave meanOf(Wave sum) {
+    return _mm256_srli_epi16(_mm256_mulhi_epu16(sum, _mm256_set1_epi16(MEAN_MULTIPLIER)), 1);
+}
+FAST_LANES_INLINE Wave reachOf(Wave sum, Wave mean) {
+    return _mm256_sub_epi16(_mm256_add_epi16(sum, sum), _mm256_mullo_epi16(mean, _mm256_set1_epi16(WINDOW_SIZE)));
 }
 
 }  // namespace
