@@ -35,7 +35,8 @@ cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DDENOISE_UTF8_CONSOLE=ON -DDENOISE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$BUILD" -j "$JOBS" --target denoise_core sample_picture
 
-common=(-std=c++17 -g -O1 -ffp-contract=off -fno-omit-frame-pointer -Isrc -Itests -Itools)
+common=(-std=c++17 -g -O1 -ffp-contract=off -fno-omit-frame-pointer -Wall -Wextra -Isrc -Itests -Itools)
+case ${DENOISE_WARNINGS_AS_ERRORS:-} in ON | on | 1 | true) common+=(-Werror) ;; esac
 "$CXX" "${common[@]}" -fsanitize=fuzzer,$SANITIZERS -fno-sanitize-recover=all \
   fuzz/bmp_fuzzer.cpp "$BUILD/libdenoise_core.a" -o "$BUILD/bmp_fuzzer"
 "$CXX" "${common[@]}" -fsanitize=$SANITIZERS \

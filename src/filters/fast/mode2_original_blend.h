@@ -118,7 +118,7 @@ struct OriginalBlend {
     }
 
     static bool allSet(const std::uint8_t* flags, int count) {
-        return std::memchr(flags, 0, std::size_t(count)) == nullptr;
+        return count <= 0 || std::memchr(flags, 0, std::size_t(count)) == nullptr;
     }
 
     // Whether every window of [first, end) is surely not flat.

@@ -71,7 +71,7 @@ struct NeighbourhoodRows {
             visitPixel(b, segment.row, k, chains, step);
     }
     void walkBand(const fast_rows::Segment* segments, int count) {
-        fast_rows::Segment local[fast_rows::BAND_ROWS];
+        fast_rows::Segment local[fast_rows::BAND_ROWS] = {};  // a band has at least one row; GCC cannot tell
         for (int a = 0; a < count; ++a)
             local[a] = localSegment(segments[a].slot, segments[a].row, segments[a].first, segments[a].end);
         if constexpr (Step::WALKS_CANDIDATES) {
