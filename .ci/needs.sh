@@ -44,7 +44,7 @@ expect package-windows cmake g++-mingw-w64-i686
 expect test-windows cmake g++ g++-mingw-w64-i686 wine wine32
 expect fuzz cmake clang
 expect bench cmake g++
-expect package cmake g++
+expect package cmake g++ dpkg-dev file
 expect test cmake g++
 
 said=$(PATH=$fresh "$timeout" 30 "$make" test-windows 2>&1)

@@ -21,10 +21,12 @@ say() { echo "packages: $1"; }
 
 [ -x build/denoise ] && [ -x build/make_sample ] || fail "build/denoise and build/make_sample are missing: run make test first"
 
-if ! command -v dpkg-shlibdeps >/dev/null; then
+missing=$(bash tools/needs.sh --missing package)
+if [ -n "$missing" ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -q
-  apt-get install -y -q dpkg-dev
+  # shellcheck disable=SC2086  # one package per word
+  apt-get install -y -q $missing
 fi
 
 # The release every package must carry: the one the banner prints.
@@ -89,6 +91,7 @@ tgz=build-package/denoise-${release}-Linux.tar.gz
 [ "$(dpkg-deb -f "$deb" Version)" = "$release" ] || fail "the .deb's version is not $release"
 listing=$(dpkg-deb -c "$deb" | awk '{print $NF}')
 contains "$listing" ./usr/bin/denoise ./usr/share/doc/denoise/guide.ja.md ./usr/share/doc/denoise/refusals.md \
+  ./usr/share/doc/denoise/copyright \
   "${images[@]/#docs/./usr/share/doc/denoise}"
 
 dpkg -i "$deb" >/dev/null || fail "dpkg -i $deb"
@@ -136,7 +139,9 @@ guide=$top/guide-ja.txt
 [ -f "$guide" ] || fail "the .zip lacks guide-ja.txt"
 [ "$(head -c 3 "$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "guide-ja.txt does not start with a UTF-8 byte-order mark"
 [ "$(tr -cd '\n' <"$guide" | wc -c)" = "$(grep -c $'\r$' "$guide")" ] || fail "guide-ja.txt has a line that does not end in CRLF"
-tail -c +4 "$guide" | tr -d '\r' | cmp -s - docs/guide.ja.md || fail "guide-ja.txt is not docs/guide.ja.md"
+tail -c +4 "$guide" | tr -d '\r' | sed 's/](refusals\.txt)/](refusals.md)/g' | cmp -s - docs/guide.ja.md ||
+  fail "guide-ja.txt is not docs/guide.ja.md"
+[ -f "$top/refusals.txt" ] || fail "the .zip lacks refusals.txt, which the guide links to"
 iconv -f UTF-8 -t UTF-8 "$guide" >/dev/null || fail "guide-ja.txt is not valid UTF-8"
 
 run_sample wine "$top/denoise.exe" "$WORK/exe"

@@ -2,6 +2,8 @@
 # needs.sh TARGET: before `make TARGET` builds anything, names the Debian
 # packages it needs that this machine lacks and fails, so a fresh machine
 # gets one plain message instead of a compiler error halfway through.
+# needs.sh --missing TARGET: only prints those packages, one line, for a
+# script that installs them (CI).
 #
 # Each requirement is KIND:WHAT=PACKAGE, KIND being
 #   cmd   a program on PATH
@@ -9,7 +11,12 @@
 #   deb   an installed Debian package (for wine32:i386, which has no file of its own to look for)
 set -uo pipefail
 
-target=${1:?usage: needs.sh TARGET}
+list_only=false
+if [ "${1:-}" = --missing ]; then
+  list_only=true
+  shift
+fi
+target=${1:?usage: needs.sh [--missing] TARGET}
 
 BUILD="cmd:cmake=cmake cmd:g++=g++"
 GTEST="file:/usr/include/gtest/gtest.h=libgtest-dev"
@@ -30,8 +37,9 @@ case $target in
   gallery) needs="$BUILD $IMAGEMAGICK" ;;
   *) echo "needs.sh: no requirements known for '$target'" >&2; exit 2 ;;
 esac
-# The .deb's dependencies are worked out by dpkg-shlibdeps.
-[ "$target" = package ] && needs+=" cmd:dpkg-shlibdeps=dpkg-dev"
+# The .deb's dependencies are worked out by dpkg-shlibdeps, on the files
+# that CPack's .deb step tells apart with the file utility.
+[ "$target" = package ] && needs+=" cmd:dpkg-shlibdeps=dpkg-dev cmd:file=file"
 
 present() {
   local kind=${1%%:*} what=${1#*:}
@@ -54,6 +62,10 @@ missing_packages() {
 
 # shellcheck disable=SC2086  # one requirement per word
 missing=$(missing_packages $needs)
+if $list_only; then
+  echo "$missing"
+  exit 0
+fi
 
 # OpenCV is optional for the benchmarks: without it they time the filters
 # alone. Said first, before the build's own lines.
