@@ -19,6 +19,7 @@
 
 using testing_support::console;
 using testing_support::contents;
+using testing_support::endsWith;
 using namespace testing_support::texts;
 using testing_support::exists;
 using testing_support::RunLimits;
@@ -193,7 +194,7 @@ TEST(Interruptions, AFileSizeLimitFailsTheWriteInsteadOfKillingTheRun) {
     EXPECT_EQ(result.end_signal, 0);
     EXPECT_EQ(result.exit_status, 1);
     const std::string failed = console(WRITE_FAILED);
-    EXPECT_EQ(result.output.compare(result.output.size() - failed.size(), failed.size(), failed), 0)
+    EXPECT_TRUE(endsWith(result.output, failed))
         << result.output;
     EXPECT_EQ(contents(folder.file("out.bmp")), previous);
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"}));
@@ -290,7 +291,7 @@ TEST(Spellings, ARenamedSpellingStillHasToFit) {
     EXPECT_EQ(result.exit_status, 1);
     const std::string refusal =
         console("\n出力ファイル名が長すぎて_2を付けられません(半角93文字まで)。処理を中止します。\n");
-    EXPECT_EQ(result.output.compare(result.output.size() - refusal.size(), refusal.size(), refusal), 0);
+    EXPECT_TRUE(endsWith(result.output, refusal));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.bmp"});
 }
 
@@ -327,7 +328,7 @@ TEST(Permissions, AReadOnlyOutputIsRefusedAndLeftAlone) {
     const auto result = runProgram(folder.path(), "in out 1 20", unprivileged);
     EXPECT_EQ(result.exit_status, 1);
     const std::string refusal = console(WRITE_OPEN_FAILED);
-    EXPECT_EQ(result.output.compare(result.output.size() - refusal.size(), refusal.size(), refusal), 0);
+    EXPECT_TRUE(endsWith(result.output, refusal));
     EXPECT_EQ(contents(folder.file("out.bmp")), previous);
     EXPECT_EQ(modeOf(folder.file("out.bmp")), 0444u);
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"}));
@@ -354,7 +355,7 @@ TEST(EmptyNames, AWordStartingWithNulIsRefusedLikeAMissingName) {
         }
         EXPECT_EQ(result.exit_status, 1);
         const std::string refusal = console(ANSWERS_ENDED);
-        EXPECT_EQ(result.output.compare(result.output.size() - refusal.size(), refusal.size(), refusal), 0);
+        EXPECT_TRUE(endsWith(result.output, refusal));
         EXPECT_EQ(result.output.find(console(WAIT)), std::string::npos);
     }
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{".bmp", "in.bmp"}));

@@ -10,7 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,6 +22,8 @@
 
 using testing_support::console;
 using testing_support::contents;
+using testing_support::endsWith;
+using testing_support::RunLimits;
 using namespace testing_support::texts;
 using testing_support::runProgram;
 using testing_support::TemporaryFolder;
@@ -34,10 +38,6 @@ const std::string WRITE_FAILED = "writeBmp: 書き込みに失敗しました。
 const std::vector<std::uint8_t>& picture() {
     static const std::vector<std::uint8_t> bytes = sample::encodeBmp(sample::makeNoisyPicture(14, 12, 21));
     return bytes;
-}
-
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 struct Outcome {
@@ -178,8 +178,6 @@ TEST(HostileAnswers, NonFiniteNumbersActAsTheirComparisonsSay) {
 
 namespace {
 
-bool runningAsRoot() { return geteuid() == 0; }
-
 bool isPlainFile(const std::string& path) {
     struct stat info;
     return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -193,30 +191,43 @@ std::string afterWait(const std::string& transcript) {
 
 }  // namespace
 
+// Permissions do not stop root: as root, these runs take an ordinary user.
+RunLimits asAnOrdinaryUser() {
+    RunLimits limits;
+    limits.unprivileged = true;
+    return limits;
+}
+
 TEST(HostileFiles, UnreadableInputIsRefusedLikeAMissingOne) {
-    if (runningAsRoot()) GTEST_SKIP() << "permissions do not stop root from reading";
     TemporaryFolder folder;
+    ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
     ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), picture()));
     ASSERT_EQ(chmod(folder.file("in.bmp").c_str(), 0), 0);
-    const auto result = runProgram(folder.path(), "in out 0");
+    const auto result = runProgram(folder.path(), "in out 0", asAnOrdinaryUser());
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(afterWait(result.output), console(READ_OPEN_FAILED));
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.bmp"});
 }
 
 TEST(HostileFiles, OutputFolderThatCannotBeWrittenLeavesNothing) {
-    if (runningAsRoot()) GTEST_SKIP() << "permissions do not stop root from writing";
     TemporaryFolder folder;
+    ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
     ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), picture()));
+    ASSERT_EQ(chmod(folder.file("in.bmp").c_str(), 0644), 0);
     ASSERT_EQ(mkdir(folder.file("locked").c_str(), 0700), 0);
-    ASSERT_TRUE(sample::writeFile(folder.file("locked/out.bmp"), std::vector<std::uint8_t>(7, 'p')));
-    ASSERT_EQ(chmod(folder.file("locked").c_str(), 0500), 0);
-    const auto result = runProgram(folder.path(), "in locked/out 9");
-    chmod(folder.file("locked").c_str(), 0700);
+    const std::vector<std::uint8_t> previous(7, 'p');
+    ASSERT_TRUE(sample::writeFile(folder.file("locked/out.bmp"), previous));
+    ASSERT_EQ(chmod(folder.file("locked").c_str(), 0555), 0);
+    const auto result = runProgram(folder.path(), "in locked/out 9", asAnOrdinaryUser());
+    ASSERT_EQ(chmod(folder.file("locked").c_str(), 0700), 0);
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(afterWait(result.output), console(WRITE_OPEN_FAILED));
-    EXPECT_EQ(contents(folder.file("locked/out.bmp")), std::vector<std::uint8_t>(7, 'p'));
+    EXPECT_EQ(contents(folder.file("locked/out.bmp")), previous);
     EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "locked"}));
+    std::vector<std::string> locked;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.file("locked")))
+        locked.push_back(entry.path().filename().string());
+    EXPECT_EQ(locked, std::vector<std::string>{"out.bmp"});
 }
 
 TEST(HostileFiles, InputsThatAreDevicesOrFailToReadAreRefused) {
@@ -299,21 +310,43 @@ namespace {
 
 // A small file system mounted for one test, seen only by this process and
 // the programs it starts (a mount namespace of its own), gone afterwards.
+// When it cannot be had, why_not() says which step failed and why.
 class SmallFileSystem {
 public:
     SmallFileSystem(const std::string& where, const char* size) : where_(where) {
-        if (mkdir(where.c_str(), 0700) != 0) return;
-        if (unshare(CLONE_NEWNS) != 0) return;
-        if (mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return;
+        if (mkdir(where.c_str(), 0700) != 0) {
+            failed("mkdir " + where);
+            return;
+        }
+        if (unshare(CLONE_NEWNS) != 0) {
+            failed("unshare(CLONE_NEWNS), a mount namespace of its own,");
+            return;
+        }
+        // Nothing mounted here may reach the rest of the machine. In a chroot
+        // "/" is no mount point: then the folder is made one of its own.
+        if (mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 &&
+            (mount(where.c_str(), where.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+             mount("none", where.c_str(), nullptr, MS_PRIVATE, nullptr) != 0)) {
+            failed("making the test's mounts private");
+            return;
+        }
         mounted_ = mount("tmpfs", where.c_str(), "tmpfs", 0, (std::string("size=") + size).c_str()) == 0;
+        if (!mounted_) failed("mounting a tmpfs");
     }
     ~SmallFileSystem() {
         if (mounted_) umount2(where_.c_str(), MNT_DETACH);
     }
     bool mounted() const { return mounted_; }
+    const std::string& why_not() const { return why_not_; }
 
 private:
+    void failed(const std::string& step) {
+        const int error = errno;
+        why_not_ = "cannot mount a small file system here: " + step + " failed: " + std::strerror(error) +
+                   (error == EPERM ? " (it needs root, or CAP_SYS_ADMIN)" : "");
+    }
     std::string where_;
+    std::string why_not_;
     bool mounted_ = false;
 };
 
@@ -324,7 +357,7 @@ TEST(HostileFiles, AFullDiskKeepsTheOldOutputAndLeavesNoTemporaryFile) {
     const std::vector<std::uint8_t> big = sample::encodeBmp(sample::makeNoisyPicture(200, 150, 5));  // 90 KB
     ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), big));
     SmallFileSystem disk(folder.file("disk"), "32k");
-    if (!disk.mounted()) GTEST_SKIP() << "cannot mount a small file system here (needs root)";
+    if (!disk.mounted()) GTEST_SKIP() << disk.why_not();
     const std::vector<std::uint8_t> previous(500, 'p');
     ASSERT_TRUE(sample::writeFile(folder.file("disk/out.bmp"), previous));
     const auto result = runProgram(folder.path(), "in disk/out 9");

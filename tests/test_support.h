@@ -84,7 +84,9 @@ struct RunResult {
 struct RunLimits {
     long file_size_limit_bytes = -1;       // RLIMIT_FSIZE
     bool file_size_signal_ignored = true;  // SIGXFSZ ignored, or at its default (kills)
-    bool unprivileged = false;             // as user nobody when the tests run as root
+    // As user nobody when the tests run as root, from a copy of the program
+    // that nobody can reach wherever the build lies.
+    bool unprivileged = false;
     // Called with the program's process number before it starts; the
     // program waits until this returns.
     std::function<void(pid_t)> before_start;
@@ -116,6 +118,8 @@ constexpr uid_t UNPRIVILEGED_ID = 65534;
 std::string console(const std::string& utf8);
 
 bool exists(const std::string& path);
+
+bool endsWith(const std::string& text, const std::string& end);
 
 // A file's bytes; a failed read fails the test and gives no bytes.
 std::vector<std::uint8_t> contents(const std::string& path);
