@@ -26,7 +26,7 @@ test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 # Every test but those labelled slow (the whole largest picture through the
-# plain forms): a few seconds instead of a minute.
+# plain forms): well under a minute instead of about two.
 test-quick: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -LE slow
 

@@ -27,9 +27,11 @@ endfunction()
 denoise_banner_release(DENOISE_RELEASE)
 
 # A Windows user opens a .txt with Notepad: a byte-order mark makes it read
-# the guide as UTF-8 on every Windows, and CRLF keeps its lines apart.
+# the guide as UTF-8 on every Windows, and CRLF keeps its lines apart. The
+# documents' links to each other name their .txt forms.
 function(denoise_windows_text source destination)
   file(READ ${source} text)
+  string(REPLACE "](refusals.md)" "](refusals.txt)" text "${text}")
   string(REPLACE "\r\n" "\n" text "${text}")
   string(REPLACE "\n" "\r\n" text "${text}")
   string(ASCII 239 187 191 byte_order_mark)
@@ -42,8 +44,9 @@ set(DENOISE_GUIDE_IMAGES ${PROJECT_SOURCE_DIR}/docs/images/)
 
 if(WIN32)
   denoise_windows_text(${DENOISE_GUIDE} ${PROJECT_BINARY_DIR}/guide-ja.txt)
+  denoise_windows_text(${PROJECT_SOURCE_DIR}/docs/refusals.md ${PROJECT_BINARY_DIR}/refusals.txt)
   install(TARGETS denoise RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_BINARY_DIR}/guide-ja.txt DESTINATION .)
+  install(FILES ${PROJECT_BINARY_DIR}/guide-ja.txt ${PROJECT_BINARY_DIR}/refusals.txt DESTINATION .)
   install(DIRECTORY ${DENOISE_GUIDE_IMAGES} DESTINATION images FILES_MATCHING PATTERN "*.png")
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME denoise-${DENOISE_RELEASE}-win32)
@@ -53,6 +56,7 @@ else()
   include(GNUInstallDirs)
   install(TARGETS denoise RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${DENOISE_GUIDE} ${PROJECT_SOURCE_DIR}/docs/refusals.md ${PROJECT_SOURCE_DIR}/README.md
+                ${PROJECT_SOURCE_DIR}/docs/copyright
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
   install(DIRECTORY ${DENOISE_GUIDE_IMAGES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/images FILES_MATCHING PATTERN "*.png")
   set(CPACK_GENERATOR TGZ DEB)
@@ -72,6 +76,6 @@ set(CPACK_PACKAGE_VENDOR "denoise developers")
 set(CPACK_PACKAGE_CONTACT "denoise developers <denoise@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Removes noise from 24-bit BMP pictures, in a Japanese console dialogue")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Four 5x5 filters (smoothing, median, two blends) chosen in an interactive Japanese dialogue; reads and writes 24-bit BMP files in the current folder. A user guide in Japanese is in share/doc/denoise.")
+    "Four 5x5 filters (smoothing, median, two blends) chosen in an interactive Japanese dialogue; reads and writes 24-bit BMP files in the current folder. A user guide in Japanese is in /usr/share/doc/denoise.")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
