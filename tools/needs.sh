@@ -25,7 +25,7 @@ WINE="cmd:wine=wine deb:wine32:i386=wine32"
 FUZZ="cmd:clang++=clang file:/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a=libclang-rt-14-dev"
 BENCH="file:/usr/include/benchmark/benchmark.h=libbenchmark-dev"
 OPENCV="file:/usr/include/opencv4/opencv2/imgproc.hpp=libopencv-dev"
-IMAGEMAGICK="file:/usr/bin/convert=imagemagick file:/usr/bin/compare=imagemagick"
+PHOTOS="file:/usr/lib/python3/dist-packages/skimage/data/astronaut.png=python3-skimage"
 
 case $target in
   build | test | sanitize) needs="$BUILD $GTEST" ;;
@@ -34,7 +34,7 @@ case $target in
   test-windows) needs="$BUILD $GTEST $MINGW $WINE" ;;
   fuzz) needs="cmd:cmake=cmake $FUZZ" ;;
   bench) needs="$BUILD $BENCH" ;;
-  gallery) needs="$BUILD $IMAGEMAGICK" ;;
+  gallery) needs="$BUILD $PHOTOS" ;;
   *) echo "needs.sh: no requirements known for '$target'" >&2; exit 2 ;;
 esac
 # The .deb's dependencies are worked out by dpkg-shlibdeps, on the files
