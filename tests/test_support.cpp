@@ -189,10 +189,7 @@ RunResult runProgram(const std::string& folder, const std::string& answers, cons
     return StartedProgram(folder, answers, limits).wait();
 }
 
-std::string console(const std::string& utf8) {
-#ifdef DENOISE_UTF8_CONSOLE
-    return utf8;
-#else
+std::string shiftJis(const std::string& utf8) {
     iconv_t converter = iconv_open("CP932", "UTF-8");
     if (converter == iconv_t(-1)) throw std::runtime_error("no CP932 converter");
     std::string in = utf8;
@@ -206,6 +203,13 @@ std::string console(const std::string& utf8) {
     if (converted == size_t(-1)) throw std::runtime_error("text not representable in CP932: " + utf8);
     out.resize(out.size() - out_left);
     return out;
+}
+
+std::string console(const std::string& utf8) {
+#ifdef DENOISE_UTF8_CONSOLE
+    return utf8;
+#else
+    return shiftJis(utf8);
 #endif
 }
 

@@ -115,6 +115,9 @@ constexpr uid_t UNPRIVILEGED_ID = 65534;
 // Converted here with iconv, independently of the program's own tables.
 std::string console(const std::string& utf8);
 
+// UTF-8 text in Shift-JIS (code page 932), whatever the build.
+std::string shiftJis(const std::string& utf8);
+
 bool exists(const std::string& path);
 
 // A file's bytes; a failed read fails the test and gives no bytes.

@@ -5,6 +5,7 @@
 
 #include "../image/platform_files.h"
 #include "../messages/messages.h"
+#include "answers.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ void ask(const char* prompt) {
 // A word that starts with a NUL byte names nothing, as no word does.
 bool readName(char* name) {
     static_assert(NAME_BUFFER_SIZE == 100, "the width below must match the buffer");
-    return std::scanf("%99s", name) == 1 && name[0] != '\0';
+    return std::fscanf(answers(), "%99s", name) == 1 && name[0] != '\0';
 }
 
 void withExtension(const char* base_name, char* full_name) {
@@ -68,7 +69,7 @@ bool namesDenoteOneFile(const char* input_name, const char* output_name) {
 void readInteger(std::int32_t* value) {
     std::fflush(stdout);
     long long read_value;
-    if (std::scanf("%lld", &read_value) != 1) return;
+    if (std::fscanf(answers(), "%lld", &read_value) != 1) return;
     const std::uint32_t low_bits = std::uint32_t(static_cast<unsigned long long>(read_value));
     *value = low_bits >= 0x80000000u ? std::int32_t(std::int64_t(low_bits) - 0x100000000LL) : std::int32_t(low_bits);
 }
@@ -76,7 +77,7 @@ void readInteger(std::int32_t* value) {
 void readDouble(double* value) {
     std::fflush(stdout);
     double read_value;
-    if (std::scanf("%lf", &read_value) == 1) *value = read_value;
+    if (std::fscanf(answers(), "%lf", &read_value) == 1) *value = read_value;
 }
 
 void printBanner() {

@@ -1,0 +1,20 @@
+#include "answers.h"
+
+#include "answer_bytes.h"
+#include "platform_console.h"
+
+namespace {
+
+AnswerBytes standard_input_bytes;  // zero: at the very start
+std::FILE* answer_stream = nullptr;
+
+int nextStandardAnswerByte(int (*raw_byte)()) { return nextAnswerByte(&standard_input_bytes, raw_byte); }
+
+}  // namespace
+
+std::FILE* answers() {
+    if (answer_stream == nullptr) answer_stream = openStandardInputThrough(nextStandardAnswerByte);
+    // Untranslated answers rather than none.
+    if (answer_stream == nullptr) answer_stream = stdin;
+    return answer_stream;
+}
