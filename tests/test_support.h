@@ -85,6 +85,10 @@ struct RunLimits {
     long file_size_limit_bytes = -1;       // RLIMIT_FSIZE
     bool file_size_signal_ignored = true;  // SIGXFSZ ignored, or at its default (kills)
     bool unprivileged = false;             // as user nobody when the tests run as root
+    // Standard input a pseudo-terminal, the answers typed at it (a line is
+    // taken at its line feed), followed by an end-of-input keystroke so a
+    // program that wants more ends instead of waiting.
+    bool typed_at_terminal = false;
     // Called with the program's process number before it starts; the
     // program waits until this returns.
     std::function<void(pid_t)> before_start;
@@ -103,6 +107,7 @@ public:
 private:
     TemporaryFolder io_;
     pid_t pid_ = -1;
+    int terminal_ = -1;  // the pseudo-terminal's controlling side, when typed at one
     bool waited_ = false;
 };
 

@@ -1,6 +1,7 @@
-// The whole program under the slips real hands make: numbers typed
-// full-width with a Japanese input method on, an answer file that starts
-// with a byte-order mark. Each runs exactly as its plain counterpart.
+// The whole program under the slips real hands make: a name typed with a
+// blank at a console, numbers typed full-width with a Japanese input method
+// on, an answer file that starts with a byte-order mark. Each either runs
+// exactly as its plain counterpart or is refused before any file is touched.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -19,6 +20,13 @@ using namespace testing_support::texts;
 
 namespace {
 
+const std::string INPUT_PROMPT = "入力ファイル名(英数字のみ・拡張子不要)：";
+const std::string OUTPUT_PROMPT = "\n出力ファイル名(英数字のみ・拡張子不要)：";
+const std::string INPUT_HAS_BLANK =
+    "\n入力ファイル名に空白は使えません(名前は1行に1つ、空白なしで入力してください)。処理を中止します。\n";
+const std::string OUTPUT_HAS_BLANK =
+    "\n出力ファイル名に空白は使えません(名前は1行に1つ、空白なしで入力してください)。処理を中止します。\n";
+
 std::vector<std::uint8_t> picture(int seed) { return sample::encodeBmp(sample::makeNoisyPicture(14, 12, seed)); }
 
 bool endsWith(const std::string& text, const std::string& end) {
@@ -32,10 +40,12 @@ struct Outcome {
 };
 
 // One run in a fresh folder holding in.bmp, writing out.bmp.
-Outcome run(const std::string& answers) {
+Outcome run(const std::string& answers, bool typed_at_terminal = false) {
     TemporaryFolder folder;
     EXPECT_TRUE(sample::writeFile(folder.file("in.bmp"), picture(21)));
-    const auto result = runProgram(folder.path(), answers);
+    testing_support::RunLimits limits;
+    limits.typed_at_terminal = typed_at_terminal;
+    const auto result = runProgram(folder.path(), answers, limits);
     Outcome outcome{result.exit_status, result.output, {}};
     if (exists(folder.file("out.bmp"))) outcome.output = contents(folder.file("out.bmp"));
     return outcome;
@@ -122,4 +132,76 @@ TEST(ByteOrderMark, OneMarkBeforeTheFirstAnswerIsSkipped) {
         EXPECT_TRUE(endsWith(outcome.transcript, console(WAIT + READ_OPEN_FAILED)));
         EXPECT_NE(outcome.transcript.find(mark + "in.bmp"), std::string::npos);
     }
+}
+
+namespace {
+
+// A folder holding my.bmp and photo.bmp, as when "my photo" was meant as one name.
+struct TwoPictures {
+    TemporaryFolder folder;
+    TwoPictures() {
+        EXPECT_TRUE(sample::writeFile(folder.file("my.bmp"), picture(5)));
+        EXPECT_TRUE(sample::writeFile(folder.file("photo.bmp"), picture(6)));
+    }
+    bool untouched() const {
+        return folder.entries() == std::vector<std::string>{"my.bmp", "photo.bmp"} &&
+               contents(folder.file("my.bmp")) == picture(5) && contents(folder.file("photo.bmp")) == picture(6);
+    }
+};
+
+testing_support::RunResult typedAtTerminal(const TemporaryFolder& folder, const std::string& keys) {
+    testing_support::RunLimits limits;
+    limits.typed_at_terminal = true;
+    return runProgram(folder.path(), keys, limits);
+}
+
+}  // namespace
+
+TEST(TypedNames, ANameWithABlankTypedAtAConsoleIsRefusedBeforeAnyFileIsTouched) {
+    {
+        TwoPictures pictures;
+        const auto result = typedAtTerminal(pictures.folder, "my photo\n9\n");
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_TRUE(endsWith(result.output, console(INPUT_PROMPT + INPUT_HAS_BLANK)));
+        EXPECT_TRUE(pictures.untouched());
+    }
+    {
+        TwoPictures pictures;
+        const auto result = typedAtTerminal(pictures.folder, "my\nmy photo\n9\n");
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_TRUE(endsWith(result.output, console("入力ファイル名 : my.bmp\n\nファイルの上書き注意！(別名で保存しましょう）" +
+                                                    OUTPUT_PROMPT + OUTPUT_HAS_BLANK)));
+        EXPECT_TRUE(pictures.untouched());
+    }
+    // Two answers on one line are two words on a name's line too.
+    for (const char* keys : {"my photo", "my\tphoto 9", "my \t photo", "my\nphoto 9", "my\nphoto x"}) {
+        TwoPictures pictures;
+        const auto result = typedAtTerminal(pictures.folder, std::string(keys) + "\n");
+        EXPECT_EQ(result.exit_status, 1) << keys;
+        EXPECT_EQ(result.output.find(console(WAIT)), std::string::npos) << keys;
+        EXPECT_TRUE(pictures.untouched()) << keys;
+    }
+}
+
+TEST(TypedNames, BlanksAfterANameTypedAtAConsoleAreFine) {
+    TwoPictures pictures;
+    const auto result = typedAtTerminal(pictures.folder, "\n  my \t \nphoto  \n\n 9\n");
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_EQ(contents(pictures.folder.file("photo.bmp")), picture(5));
+    // Typed, with full-width digits, exactly as from a file.
+    const Outcome typed = run("in\nout\n３\n" + shiftJis("４") + "\n０．５\n０．０１\n", true);
+    const Outcome plain = run("in out 3 4 0.5 0.01");
+    EXPECT_EQ(typed.exit_status, 0);
+    EXPECT_EQ(typed.transcript, plain.transcript);
+    EXPECT_EQ(typed.output, plain.output);
+}
+
+TEST(TypedNames, FromAFileOrAPipeSeveralAnswersOnALineWorkAsBefore) {
+    // There the answers are read word by word, as they always were: "my
+    // photo" is the input and the output name.
+    TwoPictures pictures;
+    const auto result = runProgram(pictures.folder.path(), "my photo 9\n");
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_TRUE(endsWith(result.output, console(DONE)));
+    EXPECT_EQ(contents(pictures.folder.file("photo.bmp")), picture(5));
 }

@@ -39,6 +39,24 @@ bool readName(char* name) {
     return std::fscanf(answers(), "%99s", name) == 1 && name[0] != '\0';
 }
 
+// What refuses a name, the input's or the output's.
+struct NameRefusals {
+    DialogueStatus too_long, has_blank;
+};
+
+constexpr NameRefusals INPUT_NAME_REFUSALS = {DialogueStatus::input_name_too_long,
+                                              DialogueStatus::input_name_has_blank};
+constexpr NameRefusals OUTPUT_NAME_REFUSALS = {DialogueStatus::output_name_too_long,
+                                               DialogueStatus::output_name_has_blank};
+
+// One name answer, refused before anything is done with it.
+DialogueStatus takeName(char* name, const NameRefusals& refusals) {
+    if (!readName(name)) return DialogueStatus::answers_ended;
+    if (std::strlen(name) > MAX_BASE_NAME_LENGTH) return refusals.too_long;
+    if (moreTypedOnTheNamesLine()) return refusals.has_blank;
+    return DialogueStatus::complete;
+}
+
 void withExtension(const char* base_name, char* full_name) {
     std::strcpy(full_name, base_name);
     std::strcat(full_name, EXTENSION);
@@ -120,14 +138,14 @@ DialogueStatus runParameterDialogue(FilterParameters* parameters) {
     printBanner();
 
     ask(kPromptInputName);
-    if (!readName(parameters->input_name)) return DialogueStatus::answers_ended;
-    if (std::strlen(parameters->input_name) > MAX_BASE_NAME_LENGTH) return DialogueStatus::input_name_too_long;
+    const DialogueStatus input_status = takeName(parameters->input_name, INPUT_NAME_REFUSALS);
+    if (input_status != DialogueStatus::complete) return input_status;
     echoWithExtension(kEchoInputName, parameters->input_name);
 
     std::fputs(kOverwriteWarning, stdout);
     ask(kPromptOutputName);
-    if (!readName(parameters->output_name)) return DialogueStatus::answers_ended;
-    if (std::strlen(parameters->output_name) > MAX_BASE_NAME_LENGTH) return DialogueStatus::output_name_too_long;
+    const DialogueStatus output_status = takeName(parameters->output_name, OUTPUT_NAME_REFUSALS);
+    if (output_status != DialogueStatus::complete) return output_status;
     echoWithExtension(kEchoOutputName, parameters->output_name);
 
     // Never let the output replace the input just because the names match.
@@ -153,6 +171,8 @@ const char* dialogueRefusalText(DialogueStatus status) {
         case DialogueStatus::input_name_too_long: return kInputNameTooLong;
         case DialogueStatus::output_name_too_long: return kOutputNameTooLong;
         case DialogueStatus::renamed_output_too_long: return kRenamedOutputTooLong;
+        case DialogueStatus::input_name_has_blank: return kInputNameHasBlank;
+        case DialogueStatus::output_name_has_blank: return kOutputNameHasBlank;
         case DialogueStatus::complete: break;
     }
     return "";

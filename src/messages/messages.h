@@ -32,6 +32,8 @@ extern const char kAnswersEnded[];
 extern const char kInputNameTooLong[];
 extern const char kOutputNameTooLong[];
 extern const char kRenamedOutputTooLong[];
+extern const char kInputNameHasBlank[];
+extern const char kOutputNameHasBlank[];
 
 // Run sequence.
 extern const char kPleaseWait[];
