@@ -1,10 +1,12 @@
-// What the formatted reads see of standard input's bytes, in memory.
+// What the formatted reads see of standard input's bytes, and how a typed
+// name's last part is found: the pieces under the dialogue, in memory.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
 #include "front/answer_bytes.h"
+#include "front/platform_names.h"
 #include "test_support.h"
 
 using testing_support::shiftJis;
@@ -102,4 +104,10 @@ TEST(AnswerBytes, OtherCharactersAndCutFormsStayAsTheyAre) {
     // A form cut short is read as it stands; what follows it is still read.
     EXPECT_EQ(seen("in out \xEF\xBC" "5\xEF\xBC\x95"), "in out \xEF\xBC" "55");
     EXPECT_EQ(seen("in out \x82\x82\x4F"), "in out \x82" "0");
+}
+
+TEST(PlatformNames, ANameEndingInAFolderSeparatorHasNoLastPart) {
+    for (const char* empty : {"", "/", "sub/", "a/b/", "sub//", "./"}) EXPECT_TRUE(lastPartIsEmpty(empty)) << empty;
+    for (const char* named : {"in", "sub/in", "/in", "sub/.", "..", "a.bmp", "sub\\", "C:", "表"})
+        EXPECT_FALSE(lastPartIsEmpty(named)) << named;
 }

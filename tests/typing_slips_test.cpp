@@ -1,8 +1,11 @@
 // The whole program under the slips real hands make: a name typed with a
 // blank at a console, numbers typed full-width with a Japanese input method
-// on, an answer file that starts with a byte-order mark. Each either runs
-// exactly as its plain counterpart or is refused before any file is touched.
+// on, an answer file that starts with a byte-order mark, a name that ends
+// in a folder separator. Each either runs exactly as its plain counterpart
+// or is refused before any file is touched.
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -26,6 +29,10 @@ const std::string INPUT_HAS_BLANK =
     "\n入力ファイル名に空白は使えません(名前は1行に1つ、空白なしで入力してください)。処理を中止します。\n";
 const std::string OUTPUT_HAS_BLANK =
     "\n出力ファイル名に空白は使えません(名前は1行に1つ、空白なしで入力してください)。処理を中止します。\n";
+const std::string INPUT_ENDS_IN_FOLDER =
+    "\n入力ファイル名がフォルダの区切りで終わっていて、ファイル名がありません。処理を中止します。\n";
+const std::string OUTPUT_ENDS_IN_FOLDER =
+    "\n出力ファイル名がフォルダの区切りで終わっていて、ファイル名がありません。処理を中止します。\n";
 
 std::vector<std::uint8_t> picture(int seed) { return sample::encodeBmp(sample::makeNoisyPicture(14, 12, seed)); }
 
@@ -132,6 +139,37 @@ TEST(ByteOrderMark, OneMarkBeforeTheFirstAnswerIsSkipped) {
         EXPECT_TRUE(endsWith(outcome.transcript, console(WAIT + READ_OPEN_FAILED)));
         EXPECT_NE(outcome.transcript.find(mark + "in.bmp"), std::string::npos);
     }
+}
+
+TEST(FolderNames, ANameWithNothingAfterItsLastSlashIsRefusedBeforeAnyFileIsTouched) {
+    const struct {
+        std::string answers, refusal;
+    } cases[] = {
+        {"in sub/ 9", OUTPUT_ENDS_IN_FOLDER},
+        {"in sub// 0", OUTPUT_ENDS_IN_FOLDER},
+        {"in / 9", OUTPUT_ENDS_IN_FOLDER},
+        {"sub/ out 9", INPUT_ENDS_IN_FOLDER},  // although sub/.bmp is there
+        {"./ out 9", INPUT_ENDS_IN_FOLDER},
+    };
+    for (const auto& c : cases) {
+        TemporaryFolder folder;
+        ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), picture(3)));
+        ASSERT_EQ(mkdir(folder.file("sub").c_str(), 0700), 0);
+        ASSERT_TRUE(sample::writeFile(folder.file("sub/.bmp"), picture(4)));
+        const auto result = runProgram(folder.path(), c.answers);
+        EXPECT_EQ(result.exit_status, 1) << c.answers;
+        EXPECT_TRUE(endsWith(result.output, console(c.refusal))) << c.answers;
+        EXPECT_EQ(result.output.find(console(WAIT)), std::string::npos) << c.answers;
+        EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "sub"})) << c.answers;
+        EXPECT_EQ(contents(folder.file("sub/.bmp")), picture(4)) << c.answers;
+        EXPECT_FALSE(exists(folder.file("sub/out.bmp"))) << c.answers;
+    }
+    // A name in the folder is still a name.
+    TemporaryFolder folder;
+    ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), picture(3)));
+    ASSERT_EQ(mkdir(folder.file("sub").c_str(), 0700), 0);
+    EXPECT_EQ(runProgram(folder.path(), "in sub/out 9").exit_status, 0);
+    EXPECT_EQ(contents(folder.file("sub/out.bmp")), picture(3));
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "../image/platform_files.h"
 #include "../messages/messages.h"
 #include "answers.h"
+#include "platform_names.h"
 
 namespace {
 
@@ -41,19 +42,22 @@ bool readName(char* name) {
 
 // What refuses a name, the input's or the output's.
 struct NameRefusals {
-    DialogueStatus too_long, has_blank;
+    DialogueStatus too_long, has_blank, ends_in_folder;
 };
 
 constexpr NameRefusals INPUT_NAME_REFUSALS = {DialogueStatus::input_name_too_long,
-                                              DialogueStatus::input_name_has_blank};
+                                              DialogueStatus::input_name_has_blank,
+                                              DialogueStatus::input_name_ends_in_folder};
 constexpr NameRefusals OUTPUT_NAME_REFUSALS = {DialogueStatus::output_name_too_long,
-                                               DialogueStatus::output_name_has_blank};
+                                               DialogueStatus::output_name_has_blank,
+                                               DialogueStatus::output_name_ends_in_folder};
 
 // One name answer, refused before anything is done with it.
 DialogueStatus takeName(char* name, const NameRefusals& refusals) {
     if (!readName(name)) return DialogueStatus::answers_ended;
     if (std::strlen(name) > MAX_BASE_NAME_LENGTH) return refusals.too_long;
     if (moreTypedOnTheNamesLine()) return refusals.has_blank;
+    if (lastPartIsEmpty(name)) return refusals.ends_in_folder;
     return DialogueStatus::complete;
 }
 
@@ -173,6 +177,8 @@ const char* dialogueRefusalText(DialogueStatus status) {
         case DialogueStatus::renamed_output_too_long: return kRenamedOutputTooLong;
         case DialogueStatus::input_name_has_blank: return kInputNameHasBlank;
         case DialogueStatus::output_name_has_blank: return kOutputNameHasBlank;
+        case DialogueStatus::input_name_ends_in_folder: return kInputNameEndsInFolder;
+        case DialogueStatus::output_name_ends_in_folder: return kOutputNameEndsInFolder;
         case DialogueStatus::complete: break;
     }
     return "";

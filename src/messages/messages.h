@@ -34,6 +34,8 @@ extern const char kOutputNameTooLong[];
 extern const char kRenamedOutputTooLong[];
 extern const char kInputNameHasBlank[];
 extern const char kOutputNameHasBlank[];
+extern const char kInputNameEndsInFolder[];
+extern const char kOutputNameEndsInFolder[];
 
 // Run sequence.
 extern const char kPleaseWait[];
