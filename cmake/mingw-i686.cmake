@@ -5,7 +5,8 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
 # The posix thread model, whose C++ library is the complete one in gcc 12
-# (the win32 model lacks parts of it). The program runs one thread; the
+# (the win32 model lacks parts of it). The program's work runs on one
+# thread (a second, made with CreateThread, only reads the answers); the
 # model's runtime is linked in statically below.
 set(DENOISE_MINGW_PREFIX i686-w64-mingw32)
 set(CMAKE_C_COMPILER ${DENOISE_MINGW_PREFIX}-gcc-posix)

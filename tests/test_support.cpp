@@ -133,8 +133,8 @@ const std::string& programReachableByAnyone() {
 
 // In the child, before exec: only calls that are safe after fork.
 void prepareChild(const std::string& folder, const std::string& input_path, const std::string& output_path,
-                  const RunLimits& limits, int go_pipe) {
-    const int in = open(input_path.c_str(), O_RDONLY);
+                  const RunLimits& limits, int go_pipe, int typed_side) {
+    const int in = typed_side >= 0 ? typed_side : open(input_path.c_str(), O_RDONLY);
     const int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || chdir(folder.c_str()) != 0) _exit(127);
     signal(SIGXFSZ, limits.file_size_signal_ignored ? SIG_IGN : SIG_DFL);
@@ -153,6 +153,26 @@ void prepareChild(const std::string& folder, const std::string& input_path, cons
     }
 }
 
+// A pseudo-terminal: its controlling side, and the side the program reads
+// as its console.
+int openTerminal(int* typed_side) {
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0)
+        throw std::runtime_error("no pseudo-terminal");
+    *typed_side = open(ptsname(terminal), O_RDWR | O_NOCTTY);
+    if (*typed_side < 0) throw std::runtime_error("cannot open the pseudo-terminal");
+    return terminal;
+}
+
+void typeAt(int terminal, const std::string& keys) {
+    for (std::size_t done = 0; done < keys.size();) {
+        const ssize_t written = write(terminal, keys.data() + done, keys.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) throw std::runtime_error("cannot type at the pseudo-terminal");
+        done += std::size_t(written);
+    }
+}
+
 }  // namespace
 
 StartedProgram::StartedProgram(const std::string& folder, const std::string& answers, const RunLimits& limits) {
@@ -168,11 +188,14 @@ StartedProgram::StartedProgram(const std::string& folder, const std::string& ans
         limits.unprivileged && geteuid() == 0 ? programReachableByAnyone() : std::string(DENOISE_PROGRAM);
     int go[2] = {-1, -1};
     if (limits.before_start && pipe(go) != 0) throw std::runtime_error("pipe failed");
+    int typed_side = -1;
+    if (limits.typed_at_terminal) terminal_ = openTerminal(&typed_side);
     pid_ = fork();
     if (pid_ < 0) throw std::runtime_error("fork failed");
     if (pid_ == 0) {
         if (go[1] >= 0) close(go[1]);
-        prepareChild(folder, input_path, output_path, limits, go[0]);
+        if (terminal_ >= 0) close(terminal_);
+        prepareChild(folder, input_path, output_path, limits, go[0], typed_side);
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -183,6 +206,11 @@ StartedProgram::StartedProgram(const std::string& folder, const std::string& ans
         const bool released = write(go[1], &start, 1) == 1;
         close(go[1]);
         if (!released) throw std::runtime_error("could not start the program");
+    }
+    if (terminal_ >= 0) {
+        close(typed_side);
+        const char end_of_input = 0x04;  // Ctrl-D at the start of a line
+        typeAt(terminal_, answers + end_of_input);
     }
 }
 
@@ -195,6 +223,8 @@ RunResult StartedProgram::wait() {
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
     waited_ = true;
+    if (terminal_ >= 0) close(terminal_);
+    terminal_ = -1;
     RunResult result;
     result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.end_signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
@@ -206,10 +236,7 @@ RunResult runProgram(const std::string& folder, const std::string& answers, cons
     return StartedProgram(folder, answers, limits).wait();
 }
 
-std::string console(const std::string& utf8) {
-#ifdef DENOISE_UTF8_CONSOLE
-    return utf8;
-#else
+std::string shiftJis(const std::string& utf8) {
     iconv_t converter = iconv_open("CP932", "UTF-8");
     if (converter == iconv_t(-1)) throw std::runtime_error("no CP932 converter");
     std::string in = utf8;
@@ -223,6 +250,13 @@ std::string console(const std::string& utf8) {
     if (converted == size_t(-1)) throw std::runtime_error("text not representable in CP932: " + utf8);
     out.resize(out.size() - out_left);
     return out;
+}
+
+std::string console(const std::string& utf8) {
+#ifdef DENOISE_UTF8_CONSOLE
+    return utf8;
+#else
+    return shiftJis(utf8);
 #endif
 }
 

@@ -87,6 +87,10 @@ struct RunLimits {
     // As user nobody when the tests run as root, from a copy of the program
     // that nobody can reach wherever the build lies.
     bool unprivileged = false;
+    // Standard input a pseudo-terminal, the answers typed at it (a line is
+    // taken at its line feed), followed by an end-of-input keystroke so a
+    // program that wants more ends instead of waiting.
+    bool typed_at_terminal = false;
     // Called with the program's process number before it starts; the
     // program waits until this returns.
     std::function<void(pid_t)> before_start;
@@ -105,6 +109,7 @@ public:
 private:
     TemporaryFolder io_;
     pid_t pid_ = -1;
+    int terminal_ = -1;  // the pseudo-terminal's controlling side, when typed at one
     bool waited_ = false;
 };
 
@@ -116,6 +121,9 @@ constexpr uid_t UNPRIVILEGED_ID = 65534;
 // Console text as the program prints it: Shift-JIS unless built for UTF-8.
 // Converted here with iconv, independently of the program's own tables.
 std::string console(const std::string& utf8);
+
+// UTF-8 text in Shift-JIS (code page 932), whatever the build.
+std::string shiftJis(const std::string& utf8);
 
 bool exists(const std::string& path);
 

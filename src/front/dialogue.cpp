@@ -5,6 +5,8 @@
 
 #include "../image/platform_files.h"
 #include "../messages/messages.h"
+#include "answers.h"
+#include "platform_names.h"
 
 namespace {
 
@@ -35,7 +37,28 @@ void ask(const char* prompt) {
 // A word that starts with a NUL byte names nothing, as no word does.
 bool readName(char* name) {
     static_assert(NAME_BUFFER_SIZE == 100, "the width below must match the buffer");
-    return std::scanf("%99s", name) == 1 && name[0] != '\0';
+    return std::fscanf(answers(), "%99s", name) == 1 && name[0] != '\0';
+}
+
+// What refuses a name, the input's or the output's.
+struct NameRefusals {
+    DialogueStatus too_long, has_blank, ends_in_folder;
+};
+
+constexpr NameRefusals INPUT_NAME_REFUSALS = {DialogueStatus::input_name_too_long,
+                                              DialogueStatus::input_name_has_blank,
+                                              DialogueStatus::input_name_ends_in_folder};
+constexpr NameRefusals OUTPUT_NAME_REFUSALS = {DialogueStatus::output_name_too_long,
+                                               DialogueStatus::output_name_has_blank,
+                                               DialogueStatus::output_name_ends_in_folder};
+
+// One name answer, refused before anything is done with it.
+DialogueStatus takeName(char* name, const NameRefusals& refusals) {
+    if (!readName(name)) return DialogueStatus::answers_ended;
+    if (std::strlen(name) > MAX_BASE_NAME_LENGTH) return refusals.too_long;
+    if (moreTypedOnTheNamesLine()) return refusals.has_blank;
+    if (lastPartIsEmpty(name)) return refusals.ends_in_folder;
+    return DialogueStatus::complete;
 }
 
 void withExtension(const char* base_name, char* full_name) {
@@ -68,7 +91,7 @@ bool namesDenoteOneFile(const char* input_name, const char* output_name) {
 void readInteger(std::int32_t* value) {
     std::fflush(stdout);
     long long read_value;
-    if (std::scanf("%lld", &read_value) != 1) return;
+    if (std::fscanf(answers(), "%lld", &read_value) != 1) return;
     const std::uint32_t low_bits = std::uint32_t(static_cast<unsigned long long>(read_value));
     *value = low_bits >= 0x80000000u ? std::int32_t(std::int64_t(low_bits) - 0x100000000LL) : std::int32_t(low_bits);
 }
@@ -76,7 +99,7 @@ void readInteger(std::int32_t* value) {
 void readDouble(double* value) {
     std::fflush(stdout);
     double read_value;
-    if (std::scanf("%lf", &read_value) == 1) *value = read_value;
+    if (std::fscanf(answers(), "%lf", &read_value) == 1) *value = read_value;
 }
 
 void printBanner() {
@@ -119,14 +142,14 @@ DialogueStatus runParameterDialogue(FilterParameters* parameters) {
     printBanner();
 
     ask(kPromptInputName);
-    if (!readName(parameters->input_name)) return DialogueStatus::answers_ended;
-    if (std::strlen(parameters->input_name) > MAX_BASE_NAME_LENGTH) return DialogueStatus::input_name_too_long;
+    const DialogueStatus input_status = takeName(parameters->input_name, INPUT_NAME_REFUSALS);
+    if (input_status != DialogueStatus::complete) return input_status;
     echoWithExtension(kEchoInputName, parameters->input_name);
 
     std::fputs(kOverwriteWarning, stdout);
     ask(kPromptOutputName);
-    if (!readName(parameters->output_name)) return DialogueStatus::answers_ended;
-    if (std::strlen(parameters->output_name) > MAX_BASE_NAME_LENGTH) return DialogueStatus::output_name_too_long;
+    const DialogueStatus output_status = takeName(parameters->output_name, OUTPUT_NAME_REFUSALS);
+    if (output_status != DialogueStatus::complete) return output_status;
     echoWithExtension(kEchoOutputName, parameters->output_name);
 
     // Never let the output replace the input just because the names match.
@@ -152,6 +175,10 @@ const char* dialogueRefusalText(DialogueStatus status) {
         case DialogueStatus::input_name_too_long: return kInputNameTooLong;
         case DialogueStatus::output_name_too_long: return kOutputNameTooLong;
         case DialogueStatus::renamed_output_too_long: return kRenamedOutputTooLong;
+        case DialogueStatus::input_name_has_blank: return kInputNameHasBlank;
+        case DialogueStatus::output_name_has_blank: return kOutputNameHasBlank;
+        case DialogueStatus::input_name_ends_in_folder: return kInputNameEndsInFolder;
+        case DialogueStatus::output_name_ends_in_folder: return kOutputNameEndsInFolder;
         case DialogueStatus::complete: break;
     }
     return "";

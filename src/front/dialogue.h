@@ -9,7 +9,11 @@ enum class DialogueStatus {
     answers_ended,          // standard input ended before a name was typed
     input_name_too_long,    // no room for ".bmp"
     output_name_too_long,   // no room for ".bmp"
-    renamed_output_too_long // no room for "_2" and ".bmp"
+    renamed_output_too_long,  // no room for "_2" and ".bmp"
+    input_name_has_blank,     // more than the name typed on its line at a console
+    output_name_has_blank,
+    input_name_ends_in_folder,  // nothing after the last folder separator
+    output_name_ends_in_folder
 };
 
 // Longest base names that still fit their 100-character buffers.

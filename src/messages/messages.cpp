@@ -31,6 +31,14 @@ const char kInputNameTooLong[] = "\n入力ファイル名が長すぎます(半�
 const char kOutputNameTooLong[] = "\n出力ファイル名が長すぎます(半角95文字まで)。処理を中止します。\n";
 const char kRenamedOutputTooLong[] =
     "\n出力ファイル名が長すぎて_2を付けられません(半角93文字まで)。処理を中止します。\n";
+const char kInputNameHasBlank[] =
+    "\n入力ファイル名に空白は使えません(名前は1行に1つ、空白なしで入力してください)。処理を中止します。\n";
+const char kOutputNameHasBlank[] =
+    "\n出力ファイル名に空白は使えません(名前は1行に1つ、空白なしで入力してください)。処理を中止します。\n";
+const char kInputNameEndsInFolder[] =
+    "\n入力ファイル名がフォルダの区切りで終わっていて、ファイル名がありません。処理を中止します。\n";
+const char kOutputNameEndsInFolder[] =
+    "\n出力ファイル名がフォルダの区切りで終わっていて、ファイル名がありません。処理を中止します。\n";
 
 const char kPleaseWait[] = "しばらくお待ちください\n";
 const char kFilterDone[] = "フィルタ処理完了!!\n";

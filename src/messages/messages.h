@@ -32,6 +32,10 @@ extern const char kAnswersEnded[];
 extern const char kInputNameTooLong[];
 extern const char kOutputNameTooLong[];
 extern const char kRenamedOutputTooLong[];
+extern const char kInputNameHasBlank[];
+extern const char kOutputNameHasBlank[];
+extern const char kInputNameEndsInFolder[];
+extern const char kOutputNameEndsInFolder[];
 
 // Run sequence.
 extern const char kPleaseWait[];

@@ -454,6 +454,39 @@ check_file_safety() {
   fi
 }
 
+# Full-width numbers (UTF-8 and Shift-JIS), a byte-order mark before the
+# first answer and CRLF lines: Windows reads them through its answer thread
+# and pipe, Linux through its stream, and both must read what Linux's tests
+# check. Then the names that end in a folder separator.
+check_typing_slips() {
+  local three=$'\xef\xbc\x93' four=$'\x82\x53' point=$'\xef\xbc\x8e' zero=$'\x82\x4f' minus=$'\xef\xbc\x8d'
+  case_of slips-full-width "small"$'\n'"out"$'\n'"$three"$'\n'"$four"$'\n'"$zero$point"$'\x82\x54\n'"0$point"$'\xef\xbc\x90\xef\xbc\x901\n' small
+  case_of slips-full-width-coefficient "small"$'\n'"out"$'\n1\n\x82\x51\x82\x4f\n' small
+  case_of slips-failed-read "small"$'\n'"out"$'\n3\n4\n'"$minus"$' 0'"$point"$'2\n' small
+  case_of slips-mark $'\xef\xbb\xbfsmall\nout\n9\n' small
+  CRLF_ANSWERS=1 case_of slips-mark-crlf $'\xef\xbb\xbfsmall\nout\n'"$three"$'\n2\n' small
+  case_of slips-names-untouched $'\x82\x52\nout\n9\n' small
+  prepare slips-folder-names small
+  mkdir "$CASES/slips-folder-names/lin/sub" "$CASES/slips-folder-names/win/sub"
+  run_pair slips-folder-names output $'small\nsub/\n9\n'
+  run_pair slips-folder-names input $'sub/\nout\n9\n'
+  run_pair slips-folder-names inside $'small\nsub/out\n9\n'
+  # Windows alone: a backslash ends a folder there too, and "C:" is a drive.
+  local answers
+  for answers in $'small\nsub\\\n9\n' $'small\nC:\n9\n'; do
+    prepare slips-windows-folder small
+    run_in "$CASES/slips-windows-folder/win" <(printf '%s' "$answers") "$CASES/slips-windows-folder/win.out" \
+      "$CASES/slips-windows-folder/win.status" - wine "$WINDOWS_PROGRAM"
+    if [ "$(cat "$CASES/slips-windows-folder/win.status")" = 1 ] &&
+       [ "$(listing "$CASES/slips-windows-folder/win")" = small.bmp ]; then
+      pass
+    else
+      fail "slips-windows-folder: ${answers//$'\n'/ } was not refused"
+    fi
+    rm -rf "${CASES:?}/slips-windows-folder"
+  done
+}
+
 # Differences that come from the platforms' C libraries rather than the
 # program are reported, not failed (docs/windows.md says why), and said
 # plainly once they go away.
@@ -482,6 +515,7 @@ main() {
   echo "checking the refusals";       check_refusals
   echo "checking replacing outputs";  check_replacing
   echo "checking file safety";        check_file_safety
+  echo "checking typing slips";       check_typing_slips
   echo "checking the blend table";    check_blend_table
   echo "known differences";           report_known_differences
   if [ "${SKIP_BIG:-0}" != 1 ]; then echo "checking 2000 x 2000 pictures"; check_big; fi
