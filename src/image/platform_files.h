@@ -1,7 +1,8 @@
 // The few file-system calls that standard C++ cannot make safely: creating a
 // file only where nothing is, telling whether two names are one file, keeping
 // an output's permissions, and removing a half-written file when the run is
-// interrupted. POSIX and Windows forms live in platform_files.cpp alone.
+// interrupted. The POSIX form is platform_files_posix.cpp, the Windows form
+// platform_files_windows.cpp.
 #pragma once
 
 #include <cstdio>
