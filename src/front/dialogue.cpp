@@ -135,6 +135,9 @@ DialogueStatus runParameterDialogue(FilterParameters* parameters) {
             return DialogueStatus::renamed_output_too_long;
         std::strcat(parameters->output_name, RENAME_SUFFIX);
         std::printf(kSameNameNotice, parameters->output_name);
+        // A link named like the new name can lead back to the input.
+        if (namesDenoteOneFile(parameters->input_name, parameters->output_name))
+            return DialogueStatus::renamed_output_is_input;
     }
 
     std::fputs(kModeMenuFirstHalf, stdout);
@@ -152,6 +155,7 @@ const char* dialogueRefusalText(DialogueStatus status) {
         case DialogueStatus::input_name_too_long: return kInputNameTooLong;
         case DialogueStatus::output_name_too_long: return kOutputNameTooLong;
         case DialogueStatus::renamed_output_too_long: return kRenamedOutputTooLong;
+        case DialogueStatus::renamed_output_is_input: return kRenamedOutputIsInput;
         case DialogueStatus::complete: break;
     }
     return "";

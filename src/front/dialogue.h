@@ -6,10 +6,11 @@
 
 enum class DialogueStatus {
     complete,
-    answers_ended,          // standard input ended before a name was typed
-    input_name_too_long,    // no room for ".bmp"
-    output_name_too_long,   // no room for ".bmp"
-    renamed_output_too_long // no room for "_2" and ".bmp"
+    answers_ended,            // standard input ended before a name was typed
+    input_name_too_long,      // no room for ".bmp"
+    output_name_too_long,     // no room for ".bmp"
+    renamed_output_too_long,  // no room for "_2" and ".bmp"
+    renamed_output_is_input   // the name with "_2" still leads to the input's file
 };
 
 // Longest base names that still fit their 100-character buffers.

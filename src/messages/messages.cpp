@@ -31,6 +31,8 @@ const char kInputNameTooLong[] = "\n入力ファイル名が長すぎます(半�
 const char kOutputNameTooLong[] = "\n出力ファイル名が長すぎます(半角95文字まで)。処理を中止します。\n";
 const char kRenamedOutputTooLong[] =
     "\n出力ファイル名が長すぎて_2を付けられません(半角93文字まで)。処理を中止します。\n";
+const char kRenamedOutputIsInput[] =
+    "\n_2を付けた出力ファイル名も入力ファイルと同じファイルを指しています。処理を中止します。\n";
 
 const char kPleaseWait[] = "しばらくお待ちください\n";
 const char kFilterDone[] = "フィルタ処理完了!!\n";

@@ -32,6 +32,7 @@ extern const char kAnswersEnded[];
 extern const char kInputNameTooLong[];
 extern const char kOutputNameTooLong[];
 extern const char kRenamedOutputTooLong[];
+extern const char kRenamedOutputIsInput[];
 
 // Run sequence.
 extern const char kPleaseWait[];
