@@ -1,9 +1,13 @@
-// Where the output lands when names are links: never on the input's file.
+// Where the output lands when names are links, and when the folders on its
+// path change while the run waits for an answer: never on the input's file,
+// and only in the folder whose names were checked.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -12,6 +16,8 @@
 
 using testing_support::console;
 using testing_support::contents;
+using testing_support::exists;
+using testing_support::LiveRun;
 using testing_support::runProgram;
 using testing_support::TemporaryFolder;
 using namespace testing_support::texts;
@@ -20,6 +26,9 @@ namespace {
 
 const std::string RENAMED_IS_INPUT =
     "\n_2を付けた出力ファイル名も入力ファイルと同じファイルを指しています。処理を中止します。\n";
+const std::string WOULD_REPLACE_INPUT =
+    "writeBmp: 出力先が入力ファイルと同じファイルになっています。書き込みを中止しました!\n";
+const std::string MODE_PROMPT_END = "(★★★★★)\n\t\t：";
 
 std::vector<std::uint8_t> picture(std::uint32_t seed) {
     return sample::encodeBmp(sample::makeNoisyPicture(12, 10, seed));
@@ -31,6 +40,14 @@ bool endsWith(const std::string& text, const std::string& end) {
 
 std::string renamingNotice(const std::string& renamed) {
     return console("入力ファイル名と出力ファイル名が同名です。\n出力ファイル名を" + renamed + "に変更します。\n");
+}
+
+std::vector<std::string> entriesOf(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace
@@ -82,4 +99,68 @@ TEST(RenamedOutput, ARenamedNameOfAnotherFileIsStillWritten) {
     EXPECT_TRUE(endsWith(result.output, console(DONE)));
     EXPECT_EQ(contents(folder.file("alias_2.bmp")), input);
     EXPECT_EQ(contents(folder.file("in.bmp")), input);
+}
+
+TEST(SwappedFolders, TheOutputGoesToTheFolderThatWasChecked) {
+    // sub/in.bmp is checked against in.bmp while sub is a folder of its own;
+    // then, while the run waits for the mode, sub becomes a link to the
+    // input's folder. The write must go to the folder that was checked.
+    TemporaryFolder folder;
+    const std::vector<std::uint8_t> input = picture(3);
+    ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), input));
+    ASSERT_EQ(mkdir(folder.file("sub").c_str(), 0755), 0);
+    LiveRun run(folder.path());
+    run.answer("in sub/in\n");
+    ASSERT_TRUE(run.readUntil(console(MODE_PROMPT_END))) << run.console();
+    ASSERT_EQ(rename(folder.file("sub").c_str(), folder.file("checked").c_str()), 0);
+    ASSERT_EQ(symlink(".", folder.file("sub").c_str()), 0);
+    run.answer("0\n");
+    const auto result = run.wait();
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_TRUE(endsWith(result.output, console(DONE)));
+    EXPECT_EQ(contents(folder.file("in.bmp")), input) << "the input was replaced";
+    EXPECT_TRUE(exists(folder.file("checked/in.bmp")));
+    EXPECT_NE(contents(folder.file("checked/in.bmp")), input);  // filtered: mode 0 changes the picture
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"checked", "in.bmp", "sub"}));
+    EXPECT_EQ(entriesOf(folder.file("checked")), std::vector<std::string>{"in.bmp"});
+}
+
+TEST(SwappedFolders, AnOutputThatComesToBeTheInputIsRefusedBeforeTheRename) {
+    // Each change is made while the run waits for the mode, after the names
+    // were checked: the output's name then leads to the file that is read.
+    struct Case {
+        const char* what;
+        const char* answers;
+        void (*change)(const TemporaryFolder&);
+    } cases[] = {
+        // The input's folder swapped: sub/in.bmp is read from the output's place.
+        {"input folder swapped", "sub/in in\n",
+         [](const TemporaryFolder& f) {
+             ASSERT_EQ(rename(f.file("sub").c_str(), f.file("moved").c_str()), 0);
+             ASSERT_EQ(symlink(".", f.file("sub").c_str()), 0);
+         }},
+        {"hard link at the output", "in out\n",
+         [](const TemporaryFolder& f) { ASSERT_EQ(link(f.file("in.bmp").c_str(), f.file("out.bmp").c_str()), 0); }},
+        {"link at the output", "in out\n",
+         [](const TemporaryFolder& f) { ASSERT_EQ(symlink("in.bmp", f.file("out.bmp").c_str()), 0); }},
+    };
+    for (const Case& c : cases) {
+        TemporaryFolder folder;
+        const std::vector<std::uint8_t> input = picture(4);
+        ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), input));
+        ASSERT_EQ(mkdir(folder.file("sub").c_str(), 0755), 0);
+        ASSERT_TRUE(sample::writeFile(folder.file("sub/in.bmp"), picture(5)));
+        LiveRun run(folder.path());
+        run.answer(c.answers);
+        ASSERT_TRUE(run.readUntil(console(MODE_PROMPT_END))) << c.what;
+        const std::vector<std::string> before = folder.entries();
+        c.change(folder);
+        const std::vector<std::string> changed = folder.entries();
+        run.answer("0\n");
+        const auto result = run.wait();
+        EXPECT_EQ(result.exit_status, 1) << c.what;
+        EXPECT_TRUE(endsWith(result.output, console(WOULD_REPLACE_INPUT))) << c.what;
+        EXPECT_EQ(contents(folder.file("in.bmp")), input) << c.what;
+        EXPECT_EQ(folder.entries(), changed) << c.what << ": a file was left or removed";
+    }
 }

@@ -61,6 +61,13 @@ bool namesDenoteOneFile(const char* input_name, const char* output_name) {
     return isSameExistingFile(input, output);
 }
 
+// "_2" leaves the folder as it was, so the folder held is the renamed output's too.
+void holdFolderOf(const char* output_name) {
+    char output[NAME_BUFFER_SIZE];
+    withExtension(output_name, output);
+    holdOutputFolder(output);
+}
+
 // Results of these reads stay as the read leaves them: a non-number keeps the
 // start value, as a formatted read does.
 // A number beyond 32 bits keeps its low 32 bits, as a 64-bit C library's
@@ -129,6 +136,8 @@ DialogueStatus runParameterDialogue(FilterParameters* parameters) {
     if (std::strlen(parameters->output_name) > MAX_BASE_NAME_LENGTH) return DialogueStatus::output_name_too_long;
     echoWithExtension(kEchoOutputName, parameters->output_name);
 
+    // From this check on, the output is written in the folder its name leads to now.
+    holdFolderOf(parameters->output_name);
     // Never let the output replace the input just because the names match.
     if (namesDenoteOneFile(parameters->input_name, parameters->output_name)) {
         if (std::strlen(parameters->output_name) > MAX_RENAMED_BASE_NAME_LENGTH)

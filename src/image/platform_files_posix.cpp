@@ -1,4 +1,5 @@
-// The POSIX form of platform_files.h.
+// The POSIX form of platform_files.h: the output's folder held as a
+// descriptor, and every call on the output made relative to it.
 #ifndef _WIN32
 
 #include <fcntl.h>
@@ -10,19 +11,20 @@
 #include <cstring>
 
 #include "platform_files.h"
+#include "platform_files_folder.h"
+
+using namespace platform_folder;
 
 namespace {
+
+int folder_descriptor = -1;
+HeldPrefix held_prefix;
 
 // The name the interruption handler removes, prepared before the file
 // exists: the handler may make no call that is unsafe in a signal.
-constexpr std::size_t HANDLER_NAME_CAPACITY = 512;
-char name_to_remove[HANDLER_NAME_CAPACITY];
+char name_to_remove[NAME_CAPACITY];
 volatile std::sig_atomic_t file_to_remove_exists = 0;
 bool interruptions_handled = false;
-
-}  // namespace
-
-namespace {
 
 // Every signal whose default action ends the program and that a handler may
 // catch: Ctrl-C and its kin, but also a stray kill -USR1 or an alarm.
@@ -41,7 +43,7 @@ constexpr int INTERRUPTIONS[] = {
 };
 
 void removeAndEndAsTheSignalWould(int signal_number) {
-    if (file_to_remove_exists) unlink(name_to_remove);
+    if (file_to_remove_exists) unlinkat(folder_descriptor, name_to_remove, 0);
     struct sigaction default_action;
     std::memset(&default_action, 0, sizeof default_action);
     default_action.sa_handler = SIG_DFL;
@@ -67,8 +69,8 @@ void handleInterruptions() {
     }
 }
 
-// Creating or removing the file and telling the handler so happen as one
-// step: no interruption can fall between them.
+// Creating, removing or renaming the file and telling the handler so happen
+// as one step: no interruption can fall between them.
 void blockInterruptions(sigset_t* previous) {
     sigset_t blocked;
     sigemptyset(&blocked);
@@ -78,15 +80,76 @@ void blockInterruptions(sigset_t* previous) {
 
 void restoreInterruptions(const sigset_t& previous) { sigprocmask(SIG_SETMASK, &previous, nullptr); }
 
+bool isFile(const struct stat& info, const FileIdentity& identity) {
+    return identity.known && info.st_dev == identity.volume && info.st_ino == identity.number;
+}
+
+mode_t currentUmask() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
 }  // namespace
 
+FileIdentity identityOfOpenFile(std::FILE* file) {
+    FileIdentity identity;
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0) return identity;
+    identity.known = true;
+    identity.volume = info.st_dev;
+    identity.number = info.st_ino;
+    return identity;
+}
+
+bool isSameExistingFile(const char* first, const char* second) {
+    struct stat a, b;
+    return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opened for its name alone where the system allows it: a folder the user
+// may write in but not list is still one the output can be written in.
+void holdOutputFolder(const char* name) {
+    const std::size_t length = folderPrefixLength(name);
+    if (isHeld(held_prefix, name, length) && folder_descriptor >= 0) return;
+    if (folder_descriptor >= 0) close(folder_descriptor);
+    folder_descriptor = -1;
+    held_prefix.held = false;
+    char folder[NAME_CAPACITY];
+    if (!folderName(name, length, folder)) return;
+    remember(&held_prefix, name, length);
+#ifdef O_PATH
+    folder_descriptor = open(folder, O_PATH | O_DIRECTORY | O_CLOEXEC);
+#else
+    folder_descriptor = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+const char* nameInFolder(const char* name) { return name + folderPrefixLength(name); }
+
+ExistingOutput examineOutput(const char* name) {
+    struct stat info;
+    if (fstatat(folder_descriptor, name, &info, AT_SYMLINK_NOFOLLOW) != 0) return ExistingOutput::none;
+    // "wb" cannot open a folder, or a file the user may not write.
+    if (fstatat(folder_descriptor, name, &info, 0) == 0 && S_ISDIR(info.st_mode)) return ExistingOutput::not_writable;
+    if (faccessat(folder_descriptor, name, W_OK, 0) == 0) return ExistingOutput::writable;
+    return errno == ENOENT ? ExistingOutput::none : ExistingOutput::not_writable;  // ENOENT: a link to nothing
+}
+
+bool isFileOrLinkTo(const char* name, const FileIdentity& identity) {
+    struct stat info;
+    return (fstatat(folder_descriptor, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && isFile(info, identity)) ||
+           (fstatat(folder_descriptor, name, &info, 0) == 0 && isFile(info, identity));
+}
+
 CreateResult createTemporaryFile(const char* name, std::FILE** file) {
-    if (std::strlen(name) >= HANDLER_NAME_CAPACITY) return CreateResult::failed;
+    if (std::strlen(name) >= NAME_CAPACITY) return CreateResult::failed;
     handleInterruptions();
     sigset_t previous;
     blockInterruptions(&previous);
     // 0666 less the umask, as a plain "wb" open gives a new file.
-    const int descriptor = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int descriptor =
+        openat(folder_descriptor, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     const int open_error = errno;
     if (descriptor >= 0) {
         std::strcpy(name_to_remove, name);
@@ -102,51 +165,40 @@ CreateResult createTemporaryFile(const char* name, std::FILE** file) {
     return CreateResult::failed;
 }
 
-void removeTemporaryFile(const char* name) {
-    sigset_t previous;
-    blockInterruptions(&previous);
-    unlink(name);
-    file_to_remove_exists = 0;
-    restoreInterruptions(previous);
-}
-
-void forgetTemporaryFile() {
-    sigset_t previous;
-    blockInterruptions(&previous);
-    file_to_remove_exists = 0;
-    restoreInterruptions(previous);
-}
-
-bool replaceFile(const char* from, const char* to) { return rename(from, to) == 0; }
-
-unsigned long processNumber() { return static_cast<unsigned long>(getpid()); }
-
-bool isSameExistingFile(const char* first, const char* second) {
-    struct stat a, b;
-    return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-ExistingOutput examineOutput(const char* name) {
-    struct stat info;
-    if (lstat(name, &info) != 0) return ExistingOutput::none;
-    // "wb" cannot open a folder, or a file the user may not write.
-    if (stat(name, &info) == 0 && S_ISDIR(info.st_mode)) return ExistingOutput::not_writable;
-    if (access(name, W_OK) == 0) return ExistingOutput::writable;
-    return errno == ENOENT ? ExistingOutput::none : ExistingOutput::not_writable;  // ENOENT: a link to nothing
-}
-
-void takePermissionsOf(const char* existing_name, std::FILE* file) {
-    struct stat info;
-    if (stat(existing_name, &info) != 0 || !S_ISREG(info.st_mode)) return;
+void giveFinalPermissions(std::FILE* file, const char* output_name) {
     const int descriptor = fileno(file);
-    // The owner first: changing it clears the set-id bits that the mode restores.
-    if (fchown(descriptor, info.st_uid, info.st_gid) != 0) {
-        // Only root may give a file away; the mode is what keeps it private.
+    mode_t mode = 0666 & ~currentUmask();
+    struct stat info;
+    if (fstatat(folder_descriptor, output_name, &info, 0) == 0 && S_ISREG(info.st_mode)) {
+        // The owner first: changing it clears the set-id bits that the mode restores.
+        if (fchown(descriptor, info.st_uid, info.st_gid) != 0) {
+            // Only root may give a file away; the mode is what keeps it private.
+        }
+        mode = info.st_mode & 07777;
     }
-    if (fchmod(descriptor, info.st_mode & 07777) != 0) {
+    if (fchmod(descriptor, mode) != 0) {
         // The file keeps the mode it was made with, as a fresh output would.
     }
 }
+
+void removeTemporaryFile(const char* name) {
+    sigset_t previous;
+    blockInterruptions(&previous);
+    unlinkat(folder_descriptor, name, 0);
+    file_to_remove_exists = 0;
+    restoreInterruptions(previous);
+}
+
+bool replaceWithTemporaryFile(const char* from, const char* to) {
+    sigset_t previous;
+    blockInterruptions(&previous);
+    const bool moved = renameat(folder_descriptor, from, folder_descriptor, to) == 0;
+    if (moved) file_to_remove_exists = 0;
+    restoreInterruptions(previous);
+    return moved;
+}
+
+unsigned long processNumber() { return static_cast<unsigned long>(getpid()); }
 
 void letWritesFailOverSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }
 

@@ -45,6 +45,8 @@ const char kReadOpenFailed[] = "readBmp: ファイル名が間違っているか
 const char kReadOpenFailedTrailer[] = "\n\n\n\n\n";
 const char kWriteOpenFailed[] = "writeBmp: Open error!\n";
 const char kWriteFailed[] = "writeBmp: 書き込みに失敗しました。出力ファイルは作成されていません!\n";
+const char kWriteWouldReplaceInput[] =
+    "writeBmp: 出力先が入力ファイルと同じファイルになっています。書き込みを中止しました!\n";
 
 const char kRefusalTruncatedHeader[] = "readBmp: ファイルがヘッダの途中で終わっています!\n";
 const char kRefusalNotABmp[] = "readBmp: BMPファイルではありません!\n";

@@ -48,6 +48,7 @@ extern const char kReadOpenFailed[];
 extern const char kReadOpenFailedTrailer[];
 extern const char kWriteOpenFailed[];
 extern const char kWriteFailed[];
+extern const char kWriteWouldReplaceInput[];
 
 // Refusals of a file that loadBmp turned down, one per reason; the image
 // layer maps its reasons onto them.
