@@ -61,10 +61,12 @@ std::FILE* createTemporaryBeside(const char* name, char* temporary_name) {
     return nullptr;
 }
 
-// Finishes the file and reports whether every byte reached it.
-bool closeCleanly(std::FILE* file, bool written) {
+// Finishes the file, gives it the permissions it keeps as `name` once every
+// byte is in it, and reports whether every byte reached it.
+bool finishFile(std::FILE* file, bool written, const char* name) {
     written = std::fflush(file) == 0 && written;
     written = std::ferror(file) == 0 && written;
+    if (written) giveFinalPermissions(file, name);
     return std::fclose(file) == 0 && written;
 }
 
@@ -104,12 +106,10 @@ void writeBmp(const std::uint8_t* image, const char* full_name) {
     char temporary_name[TEMPORARY_NAME_SIZE];
     std::FILE* file = createTemporaryBeside(name, temporary_name);
     if (file == nullptr) refuse(kWriteOpenFailed);
-    // Before the first byte, so a private picture is never readable by others.
-    giveFinalPermissions(file, name);
 
     const ByteSink sink{file, writeToFile};
     const bool written = saveBmp(sink, kept_bytes, image_geometry, image);
-    if (!closeCleanly(file, written)) removeAndRefuse(temporary_name, kWriteFailed);
+    if (!finishFile(file, written, name)) removeAndRefuse(temporary_name, kWriteFailed);
     // The names were checked in the dialogue; what they lead to may have
     // changed since.
     if (isFileOrLinkTo(name, input_identity)) removeAndRefuse(temporary_name, kWriteWouldReplaceInput);

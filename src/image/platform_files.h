@@ -46,14 +46,15 @@ enum class CreateResult { created, name_taken, failed };
 
 // Creates `name` in the held folder for writing in binary mode, only if
 // nothing at all is there (a link to nothing included), never following a
-// link, with the permissions a plain create gives a new file. Until
+// link, readable and writable by its owner alone (Windows: as the folder
+// gives a new file, and opened by nothing else while it is written). Until
 // the file is renamed or removed below, an interruption (Ctrl-C, SIGTERM,
 // SIGHUP, any other signal that would end the program, closing the console)
 // removes it before ending the program as the signal would.
 CreateResult createTemporaryFile(const char* name, std::FILE** file);
 
-// Gives `file` the permissions it keeps once it is renamed to `output_name`
-// in the held folder: those (and, where allowed, the owner)
+// Gives the written file `file` the permissions it keeps once it is renamed
+// to `output_name` in the held folder: those (and, where allowed, the owner)
 // of the file there now, so that replacing a file keeps who may read it, or
 // what a plain create gives a new file (0666 less the umask).
 void giveFinalPermissions(std::FILE* file, const char* output_name);

@@ -147,9 +147,10 @@ CreateResult createTemporaryFile(const char* name, std::FILE** file) {
     handleInterruptions();
     sigset_t previous;
     blockInterruptions(&previous);
-    // 0666 less the umask, as a plain "wb" open gives a new file.
+    // Its owner's alone until the picture is whole: giveFinalPermissions
+    // widens it just before it takes the output's place.
     const int descriptor =
-        openat(folder_descriptor, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        openat(folder_descriptor, name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     const int open_error = errno;
     if (descriptor >= 0) {
         std::strcpy(name_to_remove, name);
@@ -177,7 +178,7 @@ void giveFinalPermissions(std::FILE* file, const char* output_name) {
         mode = info.st_mode & 07777;
     }
     if (fchmod(descriptor, mode) != 0) {
-        // The file keeps the mode it was made with, as a fresh output would.
+        // The file stays its owner's alone: narrower, never wider.
     }
 }
 

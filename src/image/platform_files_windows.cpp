@@ -119,8 +119,11 @@ CreateResult createTemporaryFile(const char* name, std::FILE** file) {
     char path[NAME_CAPACITY];
     if (folder_handle == INVALID_HANDLE_VALUE || !inFolder(name, path)) return CreateResult::failed;
     if (!interruptions_handled) interruptions_handled = SetConsoleCtrlHandler(removeOnConsoleEvent, TRUE) != 0;
-    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    // No security attributes: the file gets what the folder gives a new
+    // file, as a plain create would. Shared for deletion alone, so that
+    // nothing else opens the picture before it is whole.
+    HANDLE handle =
+        CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? CreateResult::name_taken
