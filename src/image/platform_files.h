@@ -69,6 +69,7 @@ bool replaceWithTemporaryFile(const char* from, const char* to);
 // A number no other running program has: part of a temporary file's name.
 unsigned long processNumber();
 
-// A write over a file size limit fails with an error instead of killing the
-// program, so the half-written file can be removed.
-void letWritesFailOverSizeLimit();
+// A write over a file size limit, or to a console whose reader has gone,
+// fails with an error instead of killing the program: the half-written
+// file can be removed, and a finished run still ends as finished.
+void letWritesFailWithoutKilling();

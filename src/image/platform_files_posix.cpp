@@ -27,9 +27,11 @@ volatile std::sig_atomic_t file_to_remove_exists = 0;
 bool interruptions_handled = false;
 
 // Every signal whose default action ends the program and that a handler may
-// catch: Ctrl-C and its kin, but also a stray kill -USR1 or an alarm.
+// catch: Ctrl-C and its kin, but also a stray kill -USR1 or an alarm. Not
+// SIGPIPE: it is ignored, so that a console whose reader has gone fails its
+// writes and the run goes on.
 constexpr int INTERRUPTIONS[] = {
-    SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGPIPE, SIGXCPU,
+    SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU,
     SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGSYS, SIGTRAP,
 #ifdef SIGPOLL
     SIGPOLL,
@@ -201,6 +203,9 @@ bool replaceWithTemporaryFile(const char* from, const char* to) {
 
 unsigned long processNumber() { return static_cast<unsigned long>(getpid()); }
 
-void letWritesFailOverSizeLimit() { std::signal(SIGXFSZ, SIG_IGN); }
+void letWritesFailWithoutKilling() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
 #endif

@@ -161,6 +161,7 @@ bool replaceWithTemporaryFile(const char* from, const char* to) {
 
 unsigned long processNumber() { return GetCurrentProcessId(); }
 
-void letWritesFailOverSizeLimit() {}
+// Windows ends no program for a failed write.
+void letWritesFailWithoutKilling() {}
 
 #endif
