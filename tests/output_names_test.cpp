@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ using testing_support::console;
 using testing_support::contents;
 using testing_support::exists;
 using testing_support::LiveRun;
+using testing_support::RunLimits;
 using testing_support::runProgram;
 using testing_support::TemporaryFolder;
 using namespace testing_support::texts;
@@ -42,6 +44,17 @@ std::string renamingNotice(const std::string& renamed) {
     return console("入力ファイル名と出力ファイル名が同名です。\n出力ファイル名を" + renamed + "に変更します。\n");
 }
 
+bool isLink(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+mode_t modeOf(const std::string& path) {
+    struct stat info;
+    EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+    return info.st_mode & 07777;
+}
+
 std::vector<std::string> entriesOf(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -49,6 +62,21 @@ std::vector<std::string> entriesOf(const std::string& folder) {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+// The program where another user can run it: the build may lie under a home
+// folder that only its owner may enter.
+class ReachableProgram {
+public:
+    ReachableProgram() {
+        chmod(folder_.path().c_str(), 0755);
+        std::filesystem::copy_file(DENOISE_PROGRAM, path());
+        chmod(path().c_str(), 0755);
+    }
+    std::string path() const { return folder_.file("denoise"); }
+
+private:
+    TemporaryFolder folder_;
+};
 
 }  // namespace
 
@@ -163,4 +191,68 @@ TEST(SwappedFolders, AnOutputThatComesToBeTheInputIsRefusedBeforeTheRename) {
         EXPECT_EQ(contents(folder.file("in.bmp")), input) << c.what;
         EXPECT_EQ(folder.entries(), changed) << c.what << ": a file was left or removed";
     }
+}
+
+TEST(OutputLinks, ALinkToAWritableFileIsReplacedAndItsTargetLeftAlone) {
+    TemporaryFolder folder;
+    const std::vector<std::uint8_t> input = picture(6);
+    ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), input));
+    const std::vector<std::uint8_t> target = {'t', 'a', 'r', 'g', 'e', 't'};
+    ASSERT_TRUE(sample::writeFile(folder.file("target.bmp"), target));
+    ASSERT_EQ(chmod(folder.file("target.bmp").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("target.bmp", folder.file("out.bmp").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere.bmp", folder.file("dangling.bmp").c_str()), 0);
+    for (const std::string output : {"out", "dangling"}) {
+        const auto result = runProgram(folder.path(), "in " + output + " 9");
+        EXPECT_EQ(result.exit_status, 0) << output;
+        EXPECT_FALSE(isLink(folder.file(output + ".bmp"))) << output;
+        EXPECT_EQ(contents(folder.file(output + ".bmp")), input) << output;
+    }
+    // The link's target keeps its bytes; its permissions are the new file's.
+    EXPECT_EQ(contents(folder.file("target.bmp")), target);
+    EXPECT_EQ(modeOf(folder.file("out.bmp")), 0640u);
+    EXPECT_FALSE(exists(folder.file("nowhere.bmp")));
+}
+
+TEST(OutputLinks, ALinkToAFolderOrToWhatTheUserMayNotWriteIsRefused) {
+    TemporaryFolder folder;
+    ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
+    const std::vector<std::uint8_t> input = picture(7);
+    ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), input));
+    ASSERT_EQ(chmod(folder.file("in.bmp").c_str(), 0644), 0);
+    ASSERT_EQ(mkdir(folder.file("sub").c_str(), 0755), 0);
+    ASSERT_EQ(symlink("sub", folder.file("to_folder.bmp").c_str()), 0);
+    const auto to_folder = runProgram(folder.path(), "in to_folder 0");
+    EXPECT_EQ(to_folder.exit_status, 1);
+    EXPECT_TRUE(endsWith(to_folder.output, console(WRITE_OPEN_FAILED)));
+    EXPECT_TRUE(isLink(folder.file("to_folder.bmp")));
+    EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "sub", "to_folder.bmp"}));
+
+    if (geteuid() != 0) GTEST_SKIP() << "needs root, to run the program as another user who may not write";
+    ReachableProgram program;
+    const std::vector<std::uint8_t> locked = {'r', 'o'};
+    ASSERT_TRUE(sample::writeFile(folder.file("locked.bmp"), locked));
+    ASSERT_EQ(chmod(folder.file("locked.bmp").c_str(), 0644), 0);  // root's: others may not write
+    std::vector<std::string> outputs = {"to_file"};
+    ASSERT_EQ(symlink("locked.bmp", folder.file("to_file.bmp").c_str()), 0);
+    for (const char* device : {"/dev/kmsg", "/dev/console", "/dev/tty0"}) {
+        struct stat info;
+        if (stat(device, &info) != 0 || (info.st_mode & S_IWOTH) != 0 || info.st_uid != 0) continue;
+        ASSERT_EQ(symlink(device, folder.file("to_device.bmp").c_str()), 0);
+        outputs.push_back("to_device");
+        break;
+    }
+    const std::vector<std::string> before = folder.entries();
+    RunLimits unprivileged;
+    unprivileged.unprivileged = true;
+    unprivileged.program = program.path();
+    for (const std::string& output : outputs) {
+        const auto result = runProgram(folder.path(), "in " + output + " 0", unprivileged);
+        EXPECT_EQ(result.exit_status, 1) << output << ": " << result.output;
+        EXPECT_TRUE(endsWith(result.output, console(WRITE_OPEN_FAILED))) << output;
+        EXPECT_TRUE(isLink(folder.file(output + ".bmp"))) << output;
+        EXPECT_EQ(folder.entries(), before) << output;
+    }
+    EXPECT_EQ(contents(folder.file("locked.bmp")), locked);
+    if (outputs.size() == 1) std::printf("no device here that others may not write: only the file was tried\n");
 }

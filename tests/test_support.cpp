@@ -157,7 +157,8 @@ StartedProgram::StartedProgram(const std::string& folder, const std::string& ans
     if (pid_ == 0) {
         if (go[1] >= 0) close(go[1]);
         prepareChild(folder, input_path, output_path, limits, go[0]);
-        execl(DENOISE_PROGRAM, DENOISE_PROGRAM, static_cast<char*>(nullptr));
+        const char* program = limits.program.empty() ? DENOISE_PROGRAM : limits.program.c_str();
+        execl(program, program, static_cast<char*>(nullptr));
         _exit(127);
     }
     if (go[0] >= 0) {

@@ -94,6 +94,8 @@ struct RunLimits {
     // (made close-on-exec); the result's output is then empty.
     int console_in = -1;
     int console_out = -1;
+    // The program to run, if not the one built (a copy another user can reach).
+    std::string program;
 };
 
 // A run under way: started by startProgram, finished by wait().
