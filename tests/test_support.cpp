@@ -134,8 +134,11 @@ const std::string& programReachableByAnyone() {
 // In the child, before exec: only calls that are safe after fork.
 void prepareChild(const std::string& folder, const std::string& input_path, const std::string& output_path,
                   const RunLimits& limits, int go_pipe, int typed_side) {
-    const int in = typed_side >= 0 ? typed_side : open(input_path.c_str(), O_RDONLY);
-    const int out = open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    const int in = typed_side >= 0         ? typed_side
+                   : limits.console_in >= 0 ? limits.console_in
+                                            : open(input_path.c_str(), O_RDONLY);
+    const int out = limits.console_out >= 0 ? limits.console_out
+                                            : open(output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (in < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || chdir(folder.c_str()) != 0) _exit(127);
     signal(SIGXFSZ, limits.file_size_signal_ignored ? SIG_IGN : SIG_DFL);
     for (int interruption : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM, SIGPIPE}) signal(interruption, SIG_DFL);
@@ -184,8 +187,9 @@ StartedProgram::StartedProgram(const std::string& folder, const std::string& ans
     }
     // The unprivileged user must be able to reach both files.
     chmod(io_.path().c_str(), 0755);
-    const std::string program =
-        limits.unprivileged && geteuid() == 0 ? programReachableByAnyone() : std::string(DENOISE_PROGRAM);
+    const std::string program = !limits.program.empty()                 ? limits.program
+                                : limits.unprivileged && geteuid() == 0 ? programReachableByAnyone()
+                                                                        : std::string(DENOISE_PROGRAM);
     int go[2] = {-1, -1};
     if (limits.before_start && pipe(go) != 0) throw std::runtime_error("pipe failed");
     int typed_side = -1;
@@ -234,6 +238,70 @@ RunResult StartedProgram::wait() {
 
 RunResult runProgram(const std::string& folder, const std::string& answers, const RunLimits& limits) {
     return StartedProgram(folder, answers, limits).wait();
+}
+
+LiveRun::LiveRun(const std::string& folder, RunLimits limits) {
+    // A write to a run that has ended must fail, not end the tests.
+    signal(SIGPIPE, SIG_IGN);
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+    limits.console_in = in[0];
+    limits.console_out = out[1];
+    program_ = std::make_unique<StartedProgram>(folder, "", limits);
+    close(in[0]);
+    close(out[1]);
+    answers_ = in[1];
+    console_in_ = out[0];
+}
+
+LiveRun::~LiveRun() {
+    endAnswers();
+    closeConsole();
+}
+
+void LiveRun::answer(const std::string& text) {
+    for (std::size_t done = 0; answers_ >= 0 && done < text.size();) {
+        const ssize_t written = write(answers_, text.data() + done, text.size() - done);
+        if (written <= 0) break;
+        done += std::size_t(written);
+    }
+}
+
+void LiveRun::endAnswers() {
+    if (answers_ >= 0) close(answers_);
+    answers_ = -1;
+}
+
+void LiveRun::readUpTo(std::size_t count) {
+    char buffer[4096];
+    while (console_in_ >= 0 && console_.size() < count) {
+        const ssize_t got = read(console_in_, buffer, std::min(sizeof buffer, count - console_.size()));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        console_.append(buffer, std::size_t(got));
+    }
+}
+
+bool LiveRun::readUntil(const std::string& text) {
+    char c;
+    while (console_.size() < text.size() || console_.compare(console_.size() - text.size(), text.size(), text) != 0) {
+        if (console_in_ < 0 || read(console_in_, &c, 1) != 1) return false;
+        console_.push_back(c);
+    }
+    return true;
+}
+
+void LiveRun::closeConsole() {
+    if (console_in_ >= 0) close(console_in_);
+    console_in_ = -1;
+}
+
+RunResult LiveRun::wait() {
+    endAnswers();
+    readToEnd();
+    RunResult result = program_->wait();
+    result.output = console_;
+    return result;
 }
 
 std::string shiftJis(const std::string& utf8) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -94,6 +95,13 @@ struct RunLimits {
     // Called with the program's process number before it starts; the
     // program waits until this returns.
     std::function<void(pid_t)> before_start;
+    // Descriptors the program takes as standard input and output instead of
+    // the answers and a captured file, for a test that holds the other ends
+    // (made close-on-exec); the result's output is then empty.
+    int console_in = -1;
+    int console_out = -1;
+    // The program to run, if not the one built (a copy another user can reach).
+    std::string program;
 };
 
 // A run under way: started by startProgram, finished by wait().
@@ -114,6 +122,36 @@ private:
 };
 
 RunResult runProgram(const std::string& folder, const std::string& answers, const RunLimits& limits = {});
+
+// A run whose answers the test gives as it goes and whose console it reads,
+// through pipes: the test chooses the moment of each answer, and may close
+// the console as a reader that has gone would.
+class LiveRun {
+public:
+    explicit LiveRun(const std::string& folder, RunLimits limits = {});
+    ~LiveRun();
+    LiveRun(const LiveRun&) = delete;
+    LiveRun& operator=(const LiveRun&) = delete;
+    pid_t pid() const { return program_->pid(); }
+    void answer(const std::string& text);  // dropped if the run has ended
+    void endAnswers();
+    // Reads the console until `count` bytes have come in all, or it ends.
+    void readUpTo(std::size_t count);
+    // Reads until what has come ends with `text`; false if the console ended first.
+    bool readUntil(const std::string& text);
+    void readToEnd() { readUpTo(std::string::npos); }
+    void closeConsole();
+    const std::string& console() const { return console_; }
+    // Ends the answers, reads the console to its end unless it was closed,
+    // and waits: the result's output is what was read.
+    RunResult wait();
+
+private:
+    int answers_ = -1;
+    int console_in_ = -1;
+    std::string console_;
+    std::unique_ptr<StartedProgram> program_;
+};
 
 // The user the unprivileged runs take when the tests run as root.
 constexpr uid_t UNPRIVILEGED_ID = 65534;

@@ -9,7 +9,7 @@ cd "${1:-$(dirname "$0")/..}"
 layer() {
   case $1 in
     src/messages/*) echo 1 ;;
-    src/image/image_store.* | src/image/bmp_format.* | src/image/read_refusal.* | src/image/platform_files.*) echo 2 ;;
+    src/image/image_store.* | src/image/bmp_format.* | src/image/read_refusal.* | src/image/platform_files*) echo 2 ;;
     src/filters/fast/*) echo 4 ;;
     src/filters/filter_modes.*) echo 5 ;;
     src/filters/*) echo 3 ;;

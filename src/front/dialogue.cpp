@@ -84,6 +84,13 @@ bool namesDenoteOneFile(const char* input_name, const char* output_name) {
     return isSameExistingFile(input, output);
 }
 
+// "_2" leaves the folder as it was, so the folder held is the renamed output's too.
+void holdFolderOf(const char* output_name) {
+    char output[NAME_BUFFER_SIZE];
+    withExtension(output_name, output);
+    holdOutputFolder(output);
+}
+
 // Results of these reads stay as the read leaves them: a non-number keeps the
 // start value, as a formatted read does.
 // A number beyond 32 bits keeps its low 32 bits, as a 64-bit C library's
@@ -152,12 +159,17 @@ DialogueStatus runParameterDialogue(FilterParameters* parameters) {
     if (output_status != DialogueStatus::complete) return output_status;
     echoWithExtension(kEchoOutputName, parameters->output_name);
 
+    // From this check on, the output is written in the folder its name leads to now.
+    holdFolderOf(parameters->output_name);
     // Never let the output replace the input just because the names match.
     if (namesDenoteOneFile(parameters->input_name, parameters->output_name)) {
         if (std::strlen(parameters->output_name) > MAX_RENAMED_BASE_NAME_LENGTH)
             return DialogueStatus::renamed_output_too_long;
         std::strcat(parameters->output_name, RENAME_SUFFIX);
         std::printf(kSameNameNotice, parameters->output_name);
+        // A link named like the new name can lead back to the input.
+        if (namesDenoteOneFile(parameters->input_name, parameters->output_name))
+            return DialogueStatus::renamed_output_is_input;
     }
 
     std::fputs(kModeMenuFirstHalf, stdout);
@@ -179,6 +191,7 @@ const char* dialogueRefusalText(DialogueStatus status) {
         case DialogueStatus::output_name_has_blank: return kOutputNameHasBlank;
         case DialogueStatus::input_name_ends_in_folder: return kInputNameEndsInFolder;
         case DialogueStatus::output_name_ends_in_folder: return kOutputNameEndsInFolder;
+        case DialogueStatus::renamed_output_is_input: return kRenamedOutputIsInput;
         case DialogueStatus::complete: break;
     }
     return "";

@@ -6,11 +6,12 @@
 
 enum class DialogueStatus {
     complete,
-    answers_ended,          // standard input ended before a name was typed
-    input_name_too_long,    // no room for ".bmp"
-    output_name_too_long,   // no room for ".bmp"
-    renamed_output_too_long,  // no room for "_2" and ".bmp"
-    input_name_has_blank,     // more than the name typed on its line at a console
+    answers_ended,              // standard input ended before a name was typed
+    input_name_too_long,        // no room for ".bmp"
+    output_name_too_long,       // no room for ".bmp"
+    renamed_output_too_long,    // no room for "_2" and ".bmp"
+    renamed_output_is_input,    // the name with "_2" still leads to the input's file
+    input_name_has_blank,       // more than the name typed on its line at a console
     output_name_has_blank,
     input_name_ends_in_folder,  // nothing after the last folder separator
     output_name_ends_in_folder

@@ -10,7 +10,7 @@
 #include "dialogue.h"
 
 int main() {
-    letWritesFailOverSizeLimit();
+    letWritesFailWithoutKilling();
     const DialogueStatus dialogue = runParameterDialogue(&filter_parameters);
     if (dialogue != DialogueStatus::complete) {
         std::fputs(dialogueRefusalText(dialogue), stdout);

@@ -43,6 +43,10 @@ constexpr int TEMPORARY_NAME_SIZE = NAME_BUFFER_SIZE + 48;
 // same process number can be in the way; far more than could pile up.
 constexpr int TEMPORARY_NAME_ATTEMPTS = 100000;
 
+// The file the picture was read from, whatever names lead to it: the one
+// file the run may never replace.
+FileIdentity input_identity;
+
 // A fresh file in the output's own folder, so the final rename never has
 // to cross file systems. Never opens anything that was already there.
 std::FILE* createTemporaryBeside(const char* name, char* temporary_name) {
@@ -57,11 +61,18 @@ std::FILE* createTemporaryBeside(const char* name, char* temporary_name) {
     return nullptr;
 }
 
-// Finishes the file and reports whether every byte reached it.
-bool closeCleanly(std::FILE* file, bool written) {
+// Finishes the file, gives it the permissions it keeps as `name` once every
+// byte is in it, and reports whether every byte reached it.
+bool finishFile(std::FILE* file, bool written, const char* name) {
     written = std::fflush(file) == 0 && written;
     written = std::ferror(file) == 0 && written;
+    if (written) giveFinalPermissions(file, name);
     return std::fclose(file) == 0 && written;
+}
+
+[[noreturn]] void removeAndRefuse(const char* temporary_name, const char* message) {
+    removeTemporaryFile(temporary_name);
+    refuse(message);
 }
 
 }  // namespace
@@ -72,6 +83,7 @@ void readBmp(const char* name, std::uint8_t* image) {
         std::fputs(kReadOpenFailed, stdout);
         refuse(kReadOpenFailedTrailer);
     }
+    input_identity = identityOfOpenFile(file);
     const ByteSource source{file, readFromFile, fileFailed};
     const BmpStatus status = loadBmp(source, &kept_bytes, &image_geometry, image);
     if (status != BmpStatus::ok) {
@@ -83,27 +95,23 @@ void readBmp(const char* name, std::uint8_t* image) {
     std::fclose(file);
 }
 
-void writeBmp(const std::uint8_t* image, const char* name) {
+void writeBmp(const std::uint8_t* image, const char* full_name) {
     // What the run has printed reaches the console even if the write is cut short.
     std::fflush(stdout);
-    const ExistingOutput existing = examineOutput(name);
-    if (existing == ExistingOutput::not_writable) refuse(kWriteOpenFailed);
+    // Held since the dialogue checked the name, unless it could not be then.
+    holdOutputFolder(full_name);
+    const char* name = nameInFolder(full_name);
+    if (examineOutput(name) == ExistingOutput::not_writable) refuse(kWriteOpenFailed);
 
     char temporary_name[TEMPORARY_NAME_SIZE];
     std::FILE* file = createTemporaryBeside(name, temporary_name);
     if (file == nullptr) refuse(kWriteOpenFailed);
-    // Before the first byte, so a private picture is never readable by others.
-    if (existing == ExistingOutput::writable) takePermissionsOf(name, file);
 
     const ByteSink sink{file, writeToFile};
     const bool written = saveBmp(sink, kept_bytes, image_geometry, image);
-    if (!closeCleanly(file, written)) {
-        removeTemporaryFile(temporary_name);
-        refuse(kWriteFailed);
-    }
-    if (!replaceFile(temporary_name, name)) {
-        removeTemporaryFile(temporary_name);
-        refuse(kWriteOpenFailed);
-    }
-    forgetTemporaryFile();
+    if (!finishFile(file, written, name)) removeAndRefuse(temporary_name, kWriteFailed);
+    // The names were checked in the dialogue; what they lead to may have
+    // changed since.
+    if (isFileOrLinkTo(name, input_identity)) removeAndRefuse(temporary_name, kWriteWouldReplaceInput);
+    if (!replaceWithTemporaryFile(temporary_name, name)) removeAndRefuse(temporary_name, kWriteOpenFailed);
 }

@@ -10,5 +10,6 @@ void readBmp(const char* name, std::uint8_t* image);
 
 // Writes the stored header and `image` to a temporary file beside `name`
 // and only then puts it in place of `name`: a failed write leaves any
-// existing file of that name as it was.
+// existing file of that name as it was. Refuses, touching nothing, when
+// `name` has come to lead to the file readBmp read.
 void writeBmp(const std::uint8_t* image, const char* name);

@@ -39,6 +39,8 @@ const char kInputNameEndsInFolder[] =
     "\n入力ファイル名がフォルダの区切りで終わっていて、ファイル名がありません。処理を中止します。\n";
 const char kOutputNameEndsInFolder[] =
     "\n出力ファイル名がフォルダの区切りで終わっていて、ファイル名がありません。処理を中止します。\n";
+const char kRenamedOutputIsInput[] =
+    "\n_2を付けた出力ファイル名も入力ファイルと同じファイルを指しています。処理を中止します。\n";
 
 const char kPleaseWait[] = "しばらくお待ちください\n";
 const char kFilterDone[] = "フィルタ処理完了!!\n";
@@ -51,6 +53,8 @@ const char kReadOpenFailed[] = "readBmp: ファイル名が間違っているか
 const char kReadOpenFailedTrailer[] = "\n\n\n\n\n";
 const char kWriteOpenFailed[] = "writeBmp: Open error!\n";
 const char kWriteFailed[] = "writeBmp: 書き込みに失敗しました。出力ファイルは作成されていません!\n";
+const char kWriteWouldReplaceInput[] =
+    "writeBmp: 出力先が入力ファイルと同じファイルになっています。書き込みを中止しました!\n";
 
 const char kRefusalTruncatedHeader[] = "readBmp: ファイルがヘッダの途中で終わっています!\n";
 const char kRefusalNotABmp[] = "readBmp: BMPファイルではありません!\n";

@@ -36,6 +36,7 @@ extern const char kInputNameHasBlank[];
 extern const char kOutputNameHasBlank[];
 extern const char kInputNameEndsInFolder[];
 extern const char kOutputNameEndsInFolder[];
+extern const char kRenamedOutputIsInput[];
 
 // Run sequence.
 extern const char kPleaseWait[];
@@ -51,6 +52,7 @@ extern const char kReadOpenFailed[];
 extern const char kReadOpenFailedTrailer[];
 extern const char kWriteOpenFailed[];
 extern const char kWriteFailed[];
+extern const char kWriteWouldReplaceInput[];
 
 // Refusals of a file that loadBmp turned down, one per reason; the image
 // layer maps its reasons onto them.
