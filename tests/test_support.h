@@ -1,10 +1,8 @@
-// What the tests share: running the built program as a user would (in a
-// folder of its own, with answers on standard input, capturing what it
-// prints), and running the filters in memory (picture stores, captured
-// console text, the plain or the program's form of a mode).
+// What the tests share, on every platform the suite is built for: running
+// the filters in memory (picture stores, captured console text, the plain or
+// the program's form of a mode), the console's texts as bytes, and reading
+// files. Running the built program as a user would is in program_runner.h.
 #pragma once
-
-#include <sys/types.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -56,62 +54,6 @@ std::vector<const LanePath*> lanePaths();
 
 // The path's name as a test's name may carry it ("one-byte" is "one_byte").
 std::string testNameOf(const LanePath& path);
-
-// ---- the program as a user runs it
-
-// A fresh folder under the system's temporary folder, removed with everything
-// in it when the object goes.
-class TemporaryFolder {
-public:
-    TemporaryFolder();
-    ~TemporaryFolder();
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> entries() const;  // sorted names
-
-private:
-    std::string path_;
-};
-
-struct RunResult {
-    int exit_status = -1;  // -1 when the program did not exit normally
-    int end_signal = 0;    // the signal that ended it, if one did
-    std::string output;    // standard output, as bytes
-};
-
-struct RunLimits {
-    long file_size_limit_bytes = -1;       // RLIMIT_FSIZE
-    bool file_size_signal_ignored = true;  // SIGXFSZ ignored, or at its default (kills)
-    // As user nobody when the tests run as root, from a copy of the program
-    // that nobody can reach wherever the build lies.
-    bool unprivileged = false;
-    // Called with the program's process number before it starts; the
-    // program waits until this returns.
-    std::function<void(pid_t)> before_start;
-};
-
-// A run under way: started by startProgram, finished by wait().
-class StartedProgram {
-public:
-    StartedProgram(const std::string& folder, const std::string& answers, const RunLimits& limits = {});
-    ~StartedProgram();
-    StartedProgram(const StartedProgram&) = delete;
-    StartedProgram& operator=(const StartedProgram&) = delete;
-    pid_t pid() const { return pid_; }
-    RunResult wait();
-
-private:
-    TemporaryFolder io_;
-    pid_t pid_ = -1;
-    bool waited_ = false;
-};
-
-RunResult runProgram(const std::string& folder, const std::string& answers, const RunLimits& limits = {});
-
-// The user the unprivileged runs take when the tests run as root.
-constexpr uid_t UNPRIVILEGED_ID = 65534;
 
 // Console text as the program prints it: Shift-JIS unless built for UTF-8.
 // Converted here with iconv, independently of the program's own tables.
