@@ -42,7 +42,14 @@ if(DENOISE_WINE_PROBLEM)
 endif()
 # mscoree and mshtml off: a console program needs no Mono or Gecko, and a
 # fresh prefix then asks to install neither.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    env WINEPREFIX=${DENOISE_WINEPREFIX} WINEARCH=${DENOISE_WINE_ARCH} WINEDEBUG=-all
-        WINEDLLOVERRIDES=mscoree,mshtml= WINELOADER=${DENOISE_WINE_LOADER} ${DENOISE_WINE_LOADER})
+set(DENOISE_WINE_ENV env WINEPREFIX=${DENOISE_WINEPREFIX} WINEARCH=${DENOISE_WINE_ARCH} WINEDEBUG=-all
+    WINEDLLOVERRIDES=mscoree,mshtml= WINELOADER=${DENOISE_WINE_LOADER})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${DENOISE_WINE_ENV} ${DENOISE_WINE_LOADER})
+# The server and wine's own background programs, started once before the
+# tests (the ctest fixture `wine`, tests/CMakeLists.txt) with their output
+# going nowhere: started by a test instead, they would hold that test's
+# output open until they leave, and ctest would wait for them.
+get_filename_component(loader_folder "${DENOISE_WINE_LOADER}" DIRECTORY)
+set(DENOISE_WINE_START ${DENOISE_WINE_ENV} sh -c
+    "('${loader_folder}/wineserver' -p60 || true) </dev/null >/dev/null 2>&1 && '${DENOISE_WINE_LOADER}' wineboot </dev/null >/dev/null 2>&1")
 message(STATUS "wine: the tests run under ${DENOISE_WINE_LOADER} in ${DENOISE_WINEPREFIX}")
