@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The 64-bit Windows build under wine64 against the Linux build on this
-# machine: each mode's fast form on each lane path the processor runs, on the
+# machine (and the 32-bit build under wine32 beside them, where it runs
+# here): each mode's fast form on each lane path the processor runs, on the
 # 2000 x 2000 noisy sample (bench/path_times.cpp, each figure the fastest of
 # ROUNDS runs); then whole runs of each program on the same picture (read,
 # filter, write, wine's start included), fastest of 3. The two builds take
@@ -17,6 +18,10 @@ PASSES=${2:-2}
 if problem=$(wine_problem 64); then :; else echo "windows_paths: $problem" >&2; exit 1; fi
 cmake --build build --target path_times make_sample >/dev/null
 cmake --build "$WINDOWS64_BUILD_DIR" --target path_times denoise >/dev/null
+with32=false
+if [ -f "$WINDOWS32_BUILD_DIR/CMakeCache.txt" ] && wine_problem 32 >/dev/null; then
+  cmake --build "$WINDOWS32_BUILD_DIR" --target path_times >/dev/null && with32=true
+fi
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
@@ -26,16 +31,20 @@ echo "Linux: $(g++ --version | head -1); Windows: $(x86_64-w64-mingw32-g++-posix
 for pass in $(seq "$PASSES"); do
   build/path_times "$ROUNDS" >>"$WORK/linux"
   in_wine 64 "$WINDOWS64_BUILD_DIR/path_times.exe" "$ROUNDS" </dev/null | tr -d '\r' >>"$WORK/windows"
+  if $with32; then in_wine 32 "$WINDOWS32_BUILD_DIR/path_times.exe" "$ROUNDS" </dev/null | tr -d '\r' >>"$WORK/windows32"; fi
 done
+touch "$WORK/windows32"
 # fastest MODE PATH FILE: the least of that row's figures.
 fastest() { awk -v m="$1" -v p="$2" '$1 == m && $2 == p { if (best == "" || $3 < best) best = $3 } END { print best }' "$3"; }
 echo
 echo "filter time, 2000 x 2000, ms (fastest of $ROUNDS runs, $PASSES passes):"
-printf '%-5s %-15s %10s %12s %8s\n' mode path Linux "Windows 64" ratio
+printf '%-5s %-15s %10s %12s %8s %12s\n' mode path Linux "Windows 64" ratio "Windows 32"
 awk '{ print $1, $2 }' "$WORK/linux" | sort -u -k1,1n -k2,2 | while read -r mode path; do
   l=$(fastest "$mode" "$path" "$WORK/linux")
   w=$(fastest "$mode" "$path" "$WORK/windows")
-  printf '%-5s %-15s %10s %12s %8s\n' "$mode" "$path" "$l" "${w:-none}" "$(awk -v l="$l" -v w="$w" 'BEGIN { if (w != "") printf "%.2f", w / l }')"
+  w32=$(fastest "$mode" "$path" "$WORK/windows32")
+  printf '%-5s %-15s %10s %12s %8s %12s\n' "$mode" "$path" "$l" "${w:-none}" \
+    "$(awk -v l="$l" -v w="$w" 'BEGIN { if (w != "") printf "%.2f", w / l }')" "${w32:--}"
 done
 
 # Whole runs: the answers on standard input, the console to a file.

@@ -31,8 +31,14 @@ else()
   execute_process(COMMAND "${DENOISE_WINE_LOADER}" --version RESULT_VARIABLE started
                   OUTPUT_QUIET ERROR_VARIABLE said TIMEOUT 60)
   if(NOT started EQUAL 0)
-    string(STRIP "${started} ${said}" said)
-    set(DENOISE_WINE_PROBLEM "${DENOISE_WINE_LOADER} cannot start here (${said})")
+    # Where the kernel refuses 32-bit programs, the reason is that.
+    execute_process(COMMAND bash ${PROJECT_SOURCE_DIR}/tools/runs_32bit_programs.sh
+                    RESULT_VARIABLE runs OUTPUT_VARIABLE refused OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND NOT runs EQUAL 0)
+      set(said "${refused}")
+    endif()
+    string(STRIP "${said}" said)
+    set(DENOISE_WINE_PROBLEM "${DENOISE_WINE_LOADER} cannot start here: ${said}")
   endif()
 endif()
 
