@@ -17,12 +17,14 @@ JOBS=${JOBS:-2}
 
 failed=()
 ran=()
+not_run=()
 for bits in 64 32; do
   dir=$(windows_build_dir "$bits")
   echo "windows: the $bits-bit build, $dir"
   bash tests/windows/check_build.sh "$dir" "$bits" || failed+=("$bits-bit static checks")
   if ! problem=$(wine_problem "$bits"); then
     echo "windows: the $bits-bit build was not run here: $problem; it was checked without running (above)."
+    not_run+=("$bits-bit")
     continue
   fi
   # Configured again, so that a folder configured before wine could run
@@ -41,4 +43,4 @@ if [ ${#ran[@]} -eq 0 ]; then
   echo "windows: FAILED: neither Windows build could be run here (reasons above)"
   exit 1
 fi
-echo "windows: passed; run under wine here: ${ran[*]}"
+echo "windows: passed; run under wine here: ${ran[*]}${not_run[*]:+; checked without running: ${not_run[*]}}"
