@@ -5,8 +5,9 @@
 #
 # `make package` and `make package-windows` do both for the usual builds.
 # On Linux the documents go to share/doc/denoise; the Windows .zip holds
-# denoise.exe, the guide as a text Notepad opens (UTF-8 with a byte-order
-# mark, CRLF line ends) and its pictures.
+# denoise.exe (32-bit) and denoise64.exe (64-bit, from the 64-bit build
+# named by DENOISE_WINDOWS64_PROGRAM), the guide as a text Notepad opens
+# (UTF-8 with a byte-order mark, CRLF line ends) and its pictures.
 
 # The release is said once, in the banner ("ザルフェン　ver1.1a"); the
 # packages take it from there so the two cannot disagree.
@@ -46,10 +47,14 @@ if(WIN32)
   denoise_windows_text(${DENOISE_GUIDE} ${PROJECT_BINARY_DIR}/guide-ja.txt)
   denoise_windows_text(${PROJECT_SOURCE_DIR}/docs/refusals.md ${PROJECT_BINARY_DIR}/refusals.txt)
   install(TARGETS denoise RUNTIME DESTINATION .)
+  set(DENOISE_WINDOWS64_PROGRAM "" CACHE FILEPATH "the 64-bit build's denoise64.exe, packaged beside the 32-bit program")
+  if(DENOISE_WINDOWS64_PROGRAM)
+    install(PROGRAMS ${DENOISE_WINDOWS64_PROGRAM} DESTINATION .)
+  endif()
   install(FILES ${PROJECT_BINARY_DIR}/guide-ja.txt ${PROJECT_BINARY_DIR}/refusals.txt DESTINATION .)
   install(DIRECTORY ${DENOISE_GUIDE_IMAGES} DESTINATION images FILES_MATCHING PATTERN "*.png")
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME denoise-${DENOISE_RELEASE}-win32)
+  set(CPACK_PACKAGE_FILE_NAME denoise-${DENOISE_RELEASE}-windows)
   # The .zip unpacks into one folder named as the package.
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()

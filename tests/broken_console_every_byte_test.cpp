@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sample_picture.h"
+#include "program_runner.h"
 #include "test_support.h"
 
 using testing_support::console;

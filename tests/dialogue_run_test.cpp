@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sample_picture.h"
-#include "test_support.h"
+#include "program_runner.h"
 
 using testing_support::console;
 using testing_support::contents;

@@ -9,7 +9,7 @@
 
 #include "memory_source.h"
 #include "sample_picture.h"
-#include "test_support.h"
+#include "program_runner.h"
 
 namespace {
 

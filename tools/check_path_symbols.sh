@@ -15,7 +15,10 @@ for object in "$@"; do
   while read -r type symbol; do
     name=$(c++filt "$symbol")
     case $name in
-      *"::$path::"* | DW.ref.__gxx_personality_v0) continue ;;
+      # The C++ personality's reference, and on Windows the pointers to
+      # outside data (.refptr.*) that every object referring to it holds:
+      # data, the same in every object, never code.
+      *"::$path::"* | DW.ref.__gxx_personality_v0 | .refptr.*) continue ;;
     esac
     case $type in
       W | T | i)

@@ -9,6 +9,9 @@
 #   cmd   a program on PATH
 #   file  a file (a shell pattern) that the package installs
 #   deb   an installed Debian package (for wine32:i386, which has no file of its own to look for)
+# wine32 is asked for only where this kernel runs 32-bit programs
+# (tools/runs_32bit_programs.sh); elsewhere it could not start, and make
+# test-windows checks the 32-bit build without running it, saying so.
 set -uo pipefail
 
 list_only=false
@@ -20,8 +23,10 @@ target=${1:?usage: needs.sh [--missing] TARGET}
 
 BUILD="cmd:cmake=cmake cmd:g++=g++"
 GTEST="file:/usr/include/gtest/gtest.h=libgtest-dev"
-MINGW="cmd:i686-w64-mingw32-g++-posix=g++-mingw-w64-i686"
-WINE="cmd:wine=wine deb:wine32:i386=wine32"
+MINGW="cmd:i686-w64-mingw32-g++-posix=g++-mingw-w64-i686 cmd:x86_64-w64-mingw32-g++-posix=g++-mingw-w64-x86-64"
+GOOGLETEST_SOURCE="file:/usr/src/googletest/CMakeLists.txt=googletest"
+WINE="cmd:wine=wine file:/usr/lib/wine/wine64=wine64"
+WINE32="deb:wine32:i386=wine32"
 FUZZ="cmd:clang++=clang file:/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a=libclang-rt-14-dev"
 BENCH="file:/usr/include/benchmark/benchmark.h=libbenchmark-dev"
 OPENCV="file:/usr/include/opencv4/opencv2/imgproc.hpp=libopencv-dev"
@@ -31,7 +36,9 @@ case $target in
   build | test | sanitize) needs="$BUILD $GTEST" ;;
   run | package) needs="$BUILD" ;;
   windows | package-windows) needs="cmd:cmake=cmake $MINGW" ;;
-  test-windows) needs="$BUILD $GTEST $MINGW $WINE" ;;
+  test-windows)
+    needs="$BUILD $GTEST $MINGW $GOOGLETEST_SOURCE $WINE"
+    if bash "${0%/*}/runs_32bit_programs.sh" >/dev/null 2>&1; then needs+=" $WINE32"; fi ;;
   fuzz) needs="cmd:cmake=cmake $FUZZ" ;;
   bench) needs="$BUILD $BENCH" ;;
   gallery) needs="$BUILD $PHOTOS" ;;
