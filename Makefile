@@ -69,6 +69,7 @@ package-windows: needs-package-windows
 	WINDOWS_BITS=64 WINDOWS64_BUILD_DIR=build-package-windows64 bash cmake/build-windows.sh
 	WINDOWS_BITS=32 WINDOWS32_BUILD_DIR=build-package-windows bash cmake/build-windows.sh \
 	  -DDENOISE_WINDOWS64_PROGRAM=$(CURDIR)/build-package-windows64/denoise64.exe
+	cmake --build build-package-windows --target doc_pages
 	cd build-package-windows && cpack
 	@ls -1 build-package-windows/denoise*.zip
 

@@ -42,7 +42,7 @@ expect() {
 }
 
 expect windows cmake g++-mingw-w64-i686 g++-mingw-w64-x86-64
-expect package-windows cmake g++-mingw-w64-i686 g++-mingw-w64-x86-64
+expect package-windows cmake g++-mingw-w64-i686 g++-mingw-w64-x86-64 pandoc
 # wine32 only where this kernel runs 32-bit programs. (googletest and
 # wine64 are found by their files, which this machine has.)
 runs_32bit=false

@@ -134,17 +134,21 @@ for image in "${images[@]}"; do
   cmp -s "$image" "$top/images/${image##*/}" || fail "the .zip lacks ${image##*/} or holds another"
 done
 
-# Notepad's reading: a byte-order mark, every line ending in CRLF, and
-# otherwise the guide as written.
-guide=$top/guide-ja.txt
-[ -f "$guide" ] || fail "the .zip lacks guide-ja.txt"
-[ "$(head -c 3 "$guide" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "guide-ja.txt does not start with a UTF-8 byte-order mark"
-[ "$(tr -cd '\n' <"$guide" | wc -c)" = "$(grep -c $'\r$' "$guide")" ] || fail "guide-ja.txt has a line that does not end in CRLF"
-tail -c +4 "$guide" | tr -d '\r' | sed 's/](refusals\.txt)/](refusals.md)/g' | cmp -s - docs/guide.ja.md ||
-  fail "guide-ja.txt is not docs/guide.ja.md"
-[ -f "$top/refusals.txt" ] || fail "the .zip lacks refusals.txt, which the guide links to"
-iconv -f UTF-8 -t UTF-8 "$guide" >/dev/null || fail "guide-ja.txt is not valid UTF-8"
+# The guide as a page a browser opens from the unzipped folder: no Linux
+# chapter, no Markdown left, every picture and every link inside it there.
+guide=$top/guide-ja.html
+[ -f "$guide" ] || fail "the .zip lacks guide-ja.html"
+[ -f "$top/refusals.html" ] || fail "the .zip lacks refusals.html, which the guide links to"
+grep -q 'href="refusals.html"' "$guide" || fail "guide-ja.html does not link refusals.html"
 grep -q 'denoise64\.exe' "$guide" || fail "the guide does not tell which program to run"
+! grep -q 'Linuxで使う\|apt install\|make run' "$guide" || fail "guide-ja.html holds the Linux chapter"
+! grep -q '](\|^```\|\*\*' "$guide" || fail "guide-ja.html holds Markdown marks"
+for image in $(grep -o 'src="images/[^"]*"' "$guide" | sed 's/^src="//; s/"$//'); do
+  [ -f "$top/$image" ] || fail "guide-ja.html shows $image, which the .zip lacks"
+done
+for anchor in $(grep -o 'href="#[^"]*"' "$guide" | sed 's/^href="#//; s/"$//'); do
+  grep -q "id=\"$anchor\"" "$guide" || fail "guide-ja.html links #$anchor, which it lacks"
+done
 
 # Both programs, each of its word size, each run where its wine runs here.
 ran=0
@@ -166,4 +170,4 @@ for bits in 64 32; do
   ran=$((ran + 1))
 done
 [ "$ran" -gt 0 ] || fail "neither of the .zip's programs could be run here"
-say "the .zip holds denoise.exe and denoise64.exe, the guide (UTF-8 with BOM, CRLF) and its pictures"
+say "the .zip holds denoise.exe and denoise64.exe, the guide and refusals as HTML pages, and the guide's pictures"

@@ -6,8 +6,8 @@
 # `make package` and `make package-windows` do both for the usual builds.
 # On Linux the documents go to share/doc/denoise; the Windows .zip holds
 # denoise.exe (32-bit) and denoise64.exe (64-bit, from the 64-bit build
-# named by DENOISE_WINDOWS64_PROGRAM), the guide as a text Notepad opens
-# (UTF-8 with a byte-order mark, CRLF line ends) and its pictures.
+# named by DENOISE_WINDOWS64_PROGRAM), the guide and the refusals as HTML
+# pages and the guide's pictures.
 
 # The release is said once, in the banner ("ザルフェン　ver1.1a"); the
 # packages take it from there so the two cannot disagree.
@@ -27,31 +27,26 @@ function(denoise_banner_release out)
 endfunction()
 denoise_banner_release(DENOISE_RELEASE)
 
-# A Windows user opens a .txt with Notepad: a byte-order mark makes it read
-# the guide as UTF-8 on every Windows, and CRLF keeps its lines apart. The
-# documents' links to each other name their .txt forms.
-function(denoise_windows_text source destination)
-  file(READ ${source} text)
-  string(REPLACE "](refusals.md)" "](refusals.txt)" text "${text}")
-  string(REPLACE "\r\n" "\n" text "${text}")
-  string(REPLACE "\n" "\r\n" text "${text}")
-  string(ASCII 239 187 191 byte_order_mark)
-  file(WRITE ${destination} "${byte_order_mark}${text}")
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
-endfunction()
-
 set(DENOISE_GUIDE ${PROJECT_SOURCE_DIR}/docs/guide.ja.md)
 set(DENOISE_GUIDE_IMAGES ${PROJECT_SOURCE_DIR}/docs/images/)
 
 if(WIN32)
-  denoise_windows_text(${DENOISE_GUIDE} ${PROJECT_BINARY_DIR}/guide-ja.txt)
-  denoise_windows_text(${PROJECT_SOURCE_DIR}/docs/refusals.md ${PROJECT_BINARY_DIR}/refusals.txt)
+  # The guide and the refusals as pages any browser opens from the unzipped
+  # folder, pictures and tables shown (tools/doc_html.sh, which needs
+  # pandoc); built by the target doc_pages, which make package-windows asks for.
+  set(DENOISE_PAGES ${PROJECT_BINARY_DIR}/guide-ja.html ${PROJECT_BINARY_DIR}/refusals.html)
+  add_custom_command(OUTPUT ${DENOISE_PAGES}
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/doc_html.sh ${DENOISE_GUIDE} ${PROJECT_BINARY_DIR}/guide-ja.html ja
+    COMMAND bash ${PROJECT_SOURCE_DIR}/tools/doc_html.sh ${PROJECT_SOURCE_DIR}/docs/refusals.md ${PROJECT_BINARY_DIR}/refusals.html en
+    DEPENDS ${DENOISE_GUIDE} ${PROJECT_SOURCE_DIR}/docs/refusals.md ${PROJECT_SOURCE_DIR}/tools/doc_html.sh
+    COMMENT "The guide and the refusals as HTML pages")
+  add_custom_target(doc_pages DEPENDS ${DENOISE_PAGES})
   install(TARGETS denoise RUNTIME DESTINATION .)
   set(DENOISE_WINDOWS64_PROGRAM "" CACHE FILEPATH "the 64-bit build's denoise64.exe, packaged beside the 32-bit program")
   if(DENOISE_WINDOWS64_PROGRAM)
     install(PROGRAMS ${DENOISE_WINDOWS64_PROGRAM} DESTINATION .)
   endif()
-  install(FILES ${PROJECT_BINARY_DIR}/guide-ja.txt ${PROJECT_BINARY_DIR}/refusals.txt DESTINATION .)
+  install(FILES ${DENOISE_PAGES} DESTINATION .)
   install(DIRECTORY ${DENOISE_GUIDE_IMAGES} DESTINATION images FILES_MATCHING PATTERN "*.png")
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME denoise-${DENOISE_RELEASE}-windows)

@@ -35,7 +35,8 @@ PHOTOS="file:/usr/lib/python3/dist-packages/skimage/data/astronaut.png=python3-s
 case $target in
   build | test | sanitize) needs="$BUILD $GTEST" ;;
   run | package) needs="$BUILD" ;;
-  windows | package-windows) needs="cmd:cmake=cmake $MINGW" ;;
+  windows) needs="cmd:cmake=cmake $MINGW" ;;
+  package-windows) needs="cmd:cmake=cmake $MINGW cmd:pandoc=pandoc" ;;
   test-windows)
     needs="$BUILD $GTEST $MINGW $GOOGLETEST_SOURCE $WINE"
     if bash "${0%/*}/runs_32bit_programs.sh" >/dev/null 2>&1; then needs+=" $WINE32"; fi ;;
