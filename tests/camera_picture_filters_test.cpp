@@ -3,7 +3,7 @@
 // with every chunk, band and block boundary they bring, 95 bands of the
 // wavefront, and some twelve million progress lines from mode 0. The plain
 // pass takes minutes at this size, so it runs once per mode and every lane
-// path this processor has is compared with it. Labelled slow and camera
+// path this processor has is compared with it. Labelled slow_camera
 // (tests/CMakeLists.txt).
 #include <gtest/gtest.h>
 
