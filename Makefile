@@ -25,8 +25,8 @@ run: needs-run
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-# Every test but those labelled slow (the whole largest picture through the
-# plain forms): well under a minute instead of about two.
+# Every test but those labelled slow (whole pictures through the plain
+# forms): about half a minute instead of four.
 test-quick: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -LE slow
 

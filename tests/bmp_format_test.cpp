@@ -8,14 +8,15 @@
 
 #include "memory_source.h"
 #include "sample_picture.h"
+#include "test_support.h"
 
 namespace {
 
-std::vector<std::uint8_t> image(IMAGE_BYTES);
+testing_support::StoreImage image;
 KeptBytes kept;
 
 BmpStatus load(const std::vector<std::uint8_t>& file, ImageGeometry* geometry) {
-    std::fill(image.begin(), image.end(), 0);
+    image.clear();
     MemoryFile memory{file.data(), file.size()};
     return loadBmp(memorySource(&memory), &kept, geometry, image.data());
 }
@@ -66,7 +67,7 @@ TEST(BmpReading, PaddedRowsAndTopDownFilesMapLikeTheDecoder) {
     // Narrow rows go byte by byte; from 33 pixels on rows are swapped 16
     // pixels at a time with a byte-by-byte start and end.
     for (bool top_down : {false, true}) {
-        for (int width : {1, 2, 3, 5, 7, 13, 32, 33, 34, 35, 36, 48, 49, 50, 51, 65, 97, 1999, 2000}) {
+        for (int width : {1, 2, 3, 5, 7, 13, 32, 33, 34, 35, 36, 48, 49, 50, 51, 65, 97, 1999, 2000, 4031, 8191, 8192}) {
             sample::Picture picture = sample::makeRandomPicture(width, 3, std::uint32_t(width));
             sample::BmpOptions options;
             options.top_down = top_down;
@@ -152,9 +153,11 @@ TEST(BmpReading, RefusesWhatItCannotReadFaithfully) {
         {"zero width", [](std::vector<std::uint8_t>& f) { putU32(f, 18, 0); }, BmpStatus::empty_picture},
         {"zero height", [](std::vector<std::uint8_t>& f) { putU32(f, 22, 0); }, BmpStatus::empty_picture},
         {"negative width", [](std::vector<std::uint8_t>& f) { putU32(f, 18, 0xFFFFFFF8u); }, BmpStatus::negative_width},
-        {"too wide", [](std::vector<std::uint8_t>& f) { putU32(f, 18, 2001); }, BmpStatus::picture_too_large},
-        {"too tall", [](std::vector<std::uint8_t>& f) { putU32(f, 22, 2001); }, BmpStatus::picture_too_large},
-        {"too tall top-down", [](std::vector<std::uint8_t>& f) { putU32(f, 22, std::uint32_t(-2001)); }, BmpStatus::picture_too_large},
+        {"too wide", [](std::vector<std::uint8_t>& f) { putU32(f, 18, 8193); }, BmpStatus::picture_too_large},
+        {"too tall", [](std::vector<std::uint8_t>& f) { putU32(f, 22, 8193); }, BmpStatus::picture_too_large},
+        {"too tall top-down", [](std::vector<std::uint8_t>& f) { putU32(f, 22, std::uint32_t(-8193)); }, BmpStatus::picture_too_large},
+        {"widest and tall", [](std::vector<std::uint8_t>& f) { putU32(f, 18, 8192); putU32(f, 22, 8192); }, BmpStatus::truncated_pixels},
+        {"tallest top-down", [](std::vector<std::uint8_t>& f) { putU32(f, 22, std::uint32_t(-8192)); }, BmpStatus::truncated_pixels},
         {"most negative height", [](std::vector<std::uint8_t>& f) { putU32(f, 22, 0x80000000u); }, BmpStatus::picture_too_large},
         {"ends in pixels", [](std::vector<std::uint8_t>& f) { f.pop_back(); }, BmpStatus::truncated_pixels},
         {"ends after header", [](std::vector<std::uint8_t>& f) { f.resize(54); }, BmpStatus::truncated_pixels},

@@ -160,7 +160,7 @@ TEST(Run, BrokenFilesAreRefusedAndTheOldOutputSurvives) {
         {"truncated header", std::vector<std::uint8_t>(good.begin(), good.begin() + 30)},
         {"not a bmp", std::vector<std::uint8_t>(100, 'x')},
         {"32 bits", [&] { auto f = good; f[28] = 32; return f; }()},
-        {"too wide", [&] { auto f = good; f[18] = 0xD1; f[19] = 0x07; return f; }()},  // 2001
+        {"too wide", [&] { auto f = good; f[18] = 0x01; f[19] = 0x20; return f; }()},  // 8193
     };
     for (const Case& c : cases) {
         TemporaryFolder folder;
@@ -175,6 +175,29 @@ TEST(Run, BrokenFilesAreRefusedAndTheOldOutputSurvives) {
         EXPECT_EQ(tail.compare(before.size(), 9, "readBmp: "), 0) << c.what << ": " << tail;
         EXPECT_EQ(contents(folder.file("out.bmp")), previous) << c.what;
         EXPECT_EQ(folder.entries(), (std::vector<std::string>{"in.bmp", "out.bmp"})) << c.what;
+    }
+}
+
+TEST(Run, PicturesPastTheStoreAreRefusedWithItsLimit) {
+    // One pixel past 8192 either way, rows stored either way up; the
+    // header alone decides, before any pixel is read.
+    const std::vector<std::uint8_t> good = sample::encodeBmp(sample::makeNoisyPicture(8, 8, 3));
+    const auto withField = [&](int offset, std::uint32_t value) {
+        std::vector<std::uint8_t> file = good;
+        for (int i = 0; i < 4; ++i) file[std::size_t(offset + i)] = std::uint8_t(value >> (8 * i));
+        return file;
+    };
+    const std::vector<std::uint8_t> files[] = {withField(18, 8193), withField(22, 8193),
+                                               withField(22, std::uint32_t(-8193))};
+    for (const std::vector<std::uint8_t>& file : files) {
+        TemporaryFolder folder;
+        ASSERT_TRUE(sample::writeFile(folder.file("in.bmp"), file));
+        const auto result = runProgram(folder.path(), "in out 9");
+        EXPECT_EQ(result.exit_status, 1);
+        EXPECT_EQ(afterBanner(result.output),
+                  console(names("in", "out") + MODE_MENU + WAIT +
+                          "readBmp: 画像が大きすぎます(幅・高さとも8192画素まで)!\n"));
+        EXPECT_EQ(folder.entries(), std::vector<std::string>{"in.bmp"});
     }
 }
 

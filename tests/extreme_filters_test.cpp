@@ -14,14 +14,15 @@
 
 #include "image/filter_stage.h"
 #include "sample_picture.h"
+#include "test_support.h"
 
 namespace {
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double INF = std::numeric_limits<double>::infinity();
 
-// Exactly the store's size, so a stray access past it is a sanitizer report.
-std::vector<std::uint8_t> image(IMAGE_BYTES);
+// Exactly the store's size, so a stray access past it ends the test.
+testing_support::StoreImage image;
 
 using Pattern = std::function<std::uint8_t(int row, int column, int channel)>;
 

@@ -502,3 +502,25 @@ TEST_P(LanePathFilters, MatchPlainAcrossTallBandsOfRows) {
     EXPECT_TRUE(fastMatchesPlain(path(), strip, {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0}, "widest rows, blend"));
     EXPECT_TRUE(fastMatchesPlain(path(), strip, {FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 0.2, 0.0}, "widest rows, crisp"));
 }
+
+TEST_P(LanePathFilters, MatchPlainOnTheWidestAndTallestStrips) {
+    // Pictures as wide or as tall as the store: the widest rows (24,576
+    // bytes) with one row of visits, and 8188 rows of one visit each, whose
+    // last band reads the store's last rows (the picture's store ends
+    // there); every mode, mode 1 where the median replaces some values and
+    // where it replaces every one. Then mode 0 on the widest rows in two
+    // bands.
+    const FilterSettings settings[] = {{FILTER_MODE_SMOOTHING, 0, 0, 0},
+                                       {FILTER_MODE_MEDIAN, 12, 0, 0},
+                                       {FILTER_MODE_MEDIAN, -1, 0, 0},
+                                       {FILTER_MODE_ORIGINAL_BLEND, 0, 0, 0},
+                                       {FILTER_MODE_CRISP_SMOOTH_BLEND, 0, 0.2, 0.0}};
+    const sample::Picture strips[] = {sample::makeNoisyPicture(MAX_IMAGE_COLUMNS, 5, 21),
+                                      sample::makeNoisyPicture(5, MAX_IMAGE_ROWS, 22)};
+    for (const sample::Picture& strip : strips)
+        for (const FilterSettings& s : settings)
+            if (!fastMatchesPlain(path(), strip, s, describe(strip, s, "strip"))) return;
+    // Modes 1 to 3 there are the tall bands' test's.
+    const sample::Picture wide = sample::makeNoisyPicture(MAX_IMAGE_COLUMNS, 40, 12);
+    EXPECT_TRUE(fastMatchesPlain(path(), wide, settings[0], describe(wide, settings[0], "strip")));
+}

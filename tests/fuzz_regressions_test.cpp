@@ -14,6 +14,7 @@
 #include "image/bmp_format.h"
 #include "memory_source.h"
 #include "sample_picture.h"
+#include "test_support.h"
 
 namespace {
 
@@ -56,8 +57,8 @@ std::vector<std::filesystem::path> keptInputs() {
     return files;
 }
 
-std::vector<std::uint8_t> image(IMAGE_BYTES);
-std::vector<std::uint8_t> reloaded(IMAGE_BYTES);
+testing_support::StoreImage image;
+testing_support::StoreImage reloaded;
 KeptBytes kept;
 KeptBytes reloaded_kept;
 

@@ -13,12 +13,12 @@
 
 namespace {
 
-std::vector<std::uint8_t> image(IMAGE_BYTES);
+testing_support::StoreImage image;
 KeptBytes kept;
 
 // What the plain filter writes for `file` with `settings`.
 std::vector<std::uint8_t> filteredPlainly(const std::vector<std::uint8_t>& file, const FilterSettings& settings) {
-    std::fill(image.begin(), image.end(), 0);
+    image.clear();
     MemoryFile memory{file.data(), file.size()};
     ImageGeometry geometry{};
     EXPECT_EQ(loadBmp(memorySource(&memory), &kept, &geometry, image.data()), BmpStatus::ok);

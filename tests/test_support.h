@@ -25,6 +25,28 @@ std::vector<std::uint8_t> storeOf(const sample::Picture& picture);
 
 constexpr PictureSize sizeOf(const sample::Picture& picture) { return PictureSize{picture.height, picture.width}; }
 
+// A zero store exactly as large as the program's (IMAGE_BYTES, 192 MiB),
+// for tests that hand the reader or the filters the whole store, with a
+// page no access may reach on either side: a stray access past it ends
+// the test. Pages are made as a test first writes them, and clear() gives
+// them back rather than writing zeros, so a test pays for the rows it
+// uses, not for the whole store.
+class StoreImage {
+public:
+    StoreImage();
+    ~StoreImage();
+    StoreImage(const StoreImage&) = delete;
+    StoreImage& operator=(const StoreImage&) = delete;
+    std::uint8_t* data() const { return bytes_; }
+    std::uint8_t* begin() const { return bytes_; }
+    std::uint8_t* end() const { return bytes_ + IMAGE_BYTES; }
+    std::uint8_t& operator[](std::size_t i) const { return bytes_[i]; }
+    void clear();  // every byte zero again
+
+private:
+    std::uint8_t* bytes_;
+};
+
 // What `write` prints to the console it is given.
 std::string captureConsole(const std::function<void(std::FILE* console)>& write);
 

@@ -35,7 +35,7 @@ bool isAcceptedInfoHeaderSize(std::uint32_t size) {
     return false;
 }
 
-// Accepts -2000..-1 and 1..2000 without ever negating INT_MIN.
+// Accepts -limit..-1 and 1..limit without ever negating INT_MIN.
 bool isDimensionInRange(std::int32_t value, int limit) {
     return value != 0 && value >= -limit && value <= limit;
 }
@@ -148,7 +148,7 @@ BmpStatus readTrailingBytes(const ByteSource& source, KeptBytes* kept) {
     return source.failed(source.context) ? BmpStatus::read_error : BmpStatus::ok;
 }
 
-// One padded file row; the widest row fits (2000 x 3 rounded up to 4).
+// One padded file row; the widest row fits (8192 x 3, already a multiple of 4).
 std::uint8_t row_buffer[ROW_STRIDE + 4];
 
 }  // namespace

@@ -6,8 +6,8 @@
 //        6     4  bfReserved1/2   copied only
 //       10     4  bfOffBits       where the pixels start: 14 + info header or more
 //       14     4  biSize          40, 108 (V4) or 124 (V5)
-//       18     4  biWidth         1 .. 2000
-//       22     4  biHeight        1 .. 2000 bottom row first, -1 .. -2000 top row first
+//       18     4  biWidth         1 .. 8192
+//       22     4  biHeight        1 .. 8192 bottom row first, -1 .. -8192 top row first
 //       26     2  biPlanes        copied only
 //       28     2  biBitCount      24
 //       30     4  biCompression   0 (uncompressed)

@@ -6,11 +6,20 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr int MAX_IMAGE_ROWS = 2000;
-constexpr int MAX_IMAGE_COLUMNS = 2000;
+// As large as a camera's pictures (8192 x 5464 the largest of them). The
+// store is zero-initialised static storage, and a run touches only the
+// pages its picture lies in: each row's 3 x width bytes rounded up to whole
+// pages (a 2000 x 2000 picture about 16 MB, 8192 x 5464 134 MB).
+constexpr int MAX_IMAGE_ROWS = 8192;
+constexpr int MAX_IMAGE_COLUMNS = 8192;
 constexpr int CHANNELS_PER_PIXEL = 3;  // red, green, blue
-constexpr int ROW_STRIDE = MAX_IMAGE_COLUMNS * CHANNELS_PER_PIXEL;  // 6000 bytes
-constexpr std::size_t IMAGE_BYTES = std::size_t{MAX_IMAGE_ROWS} * ROW_STRIDE;
+constexpr int ROW_STRIDE = MAX_IMAGE_COLUMNS * CHANNELS_PER_PIXEL;  // 24,576 bytes
+constexpr std::size_t IMAGE_BYTES = std::size_t{MAX_IMAGE_ROWS} * ROW_STRIDE;  // 192 MiB
+// The pages of most systems; rows lie a whole number of them apart.
+constexpr std::size_t PAGE_BYTES = 4096;
+static_assert(ROW_STRIDE % PAGE_BYTES == 0, "rows lie whole pages apart");
+// Every byte index of the store, and any two added, fit an int.
+static_assert(IMAGE_BYTES < (std::size_t{1} << 30), "byte indices of the store fit an int");
 constexpr int NAME_BUFFER_SIZE = 100;  // terminating NUL included
 
 constexpr int FILTER_MODE_SMOOTHING = 0;

@@ -88,7 +88,7 @@ make_pictures() {
   sample one --width 1 --height 1 --seed 13
   sample frame --width 5 --height 4 --seed 14
   sample hundred --width 100 --height 100 --seed 15
-  sample toolarge --width 2001 --height 3 --seed 16
+  sample toolarge --width 8193 --height 3 --seed 16
   sample big --width 2000 --height 2000 --seed 7
 
   # Broken files, each refused for its own reason.

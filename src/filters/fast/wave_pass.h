@@ -29,7 +29,9 @@ struct WaveChain {
 
 // The lanes a step keeps: rows inside the frame whose byte at this step is
 // a visit. Every row's is from WAVE_SKEW * row on, so only the band's first
-// and last steps need working out.
+// and last steps need working out, in signed 16-bit lanes: the widest row's
+// last step stays below 2^15.
+static_assert(ROW_STRIDE + WAVE_SKEW * WAVE_ROWS < 32768, "a band's steps fit signed 16-bit lanes");
 struct WaveLanes {
     Wave rows;      // the band's rows inside the frame
     Wave skew_low;  // WAVE_SKEW * lane, 16-bit lanes in unpack order
