@@ -124,6 +124,13 @@ if [ -n "$WINDOWS_SKIP" ]; then
 fi
 
 say "building the Windows package"
+# pandoc makes the guide's page; the cross compilers came with wine above.
+missing=$(bash tools/needs.sh --missing package-windows)
+if [ -n "$missing" ]; then
+  apt-get update -q
+  # shellcheck disable=SC2086  # one package per word
+  apt-get install -y -q $missing
+fi
 make package-windows >"$WORK/package-windows.log" 2>&1 || { cat "$WORK/package-windows.log"; fail "make package-windows"; }
 zip=build-package-windows/denoise-${release}-windows.zip
 [ -f "$zip" ] || fail "make package-windows made no $zip"
