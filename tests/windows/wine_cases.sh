@@ -181,6 +181,29 @@ check_file_safety() {
     fail "spellings: another spelling of the input replaced it"
   fi
 
+  # The name "_2" gives the output is the input's file under another name
+  # (a hard link, or a link wine follows on the host): refused, input kept.
+  local link
+  for link in hard symbolic; do
+    prepare "renamed-$link" small
+    local side
+    for side in lin win; do
+      mv "$CASES/renamed-$link/$side/small.bmp" "$CASES/renamed-$link/$side/small_2.bmp"
+      if [ "$link" = hard ]; then
+        ln "$CASES/renamed-$link/$side/small_2.bmp" "$CASES/renamed-$link/$side/small.bmp"
+      else
+        ln -s small_2.bmp "$CASES/renamed-$link/$side/small.bmp"
+      fi
+    done
+    run_pair "renamed-$link" run $'small_2\nsmall\n2\n'
+    if [ "$(cat "$CASES/renamed-$link/run.win.status")" = 1 ] &&
+       cmp -s "$CASES/renamed-$link/win/small_2.bmp" "$PICTURES/small.bmp"; then
+      pass
+    else
+      fail "renamed-$link: the renamed output replaced the input it names"
+    fi
+  done
+
   # Windows alone: names differing in letter case are one file there.
   prepare letter-case small
   run_in "$CASES/letter-case/win" <(printf 'small\nSMALL\n0\n') "$CASES/letter-case/win.out" \
