@@ -1,5 +1,5 @@
 // The fast neighbourhood pass, filter mode 2 (original blend), for the paths
-// that walk rows (the AVX paths take mode 2 in the wavefront, wave_blend.h):
+// that walk rows (the AVX paths take mode 2 in the wavefront, original_blend.h):
 // its cheap test that shows most windows not flat before the walk, its
 // scalar step, then its lane step, both looking the blends up in
 // mode_tables.h's table. Included by neighbourhood.cpp alone.

@@ -1,6 +1,6 @@
 // The fast neighbourhood pass, filter mode 3 (crisp smooth blend) for the
 // paths that walk rows (the AVX paths take mode 3 in the wavefront,
-// wave_crisp.h): its scalar step and its lane step, both taking the spread
+// crisp_blend.h): its scalar step and its lane step, both taking the spread
 // ratios from mode_tables.h's table and deciding by crisp_gate.h's gate. Included by neighbourhood.cpp alone.
 #pragma once
 

@@ -1,7 +1,7 @@
-// The neighbourhood pass of one lane path: built as it stands for the
-// build's own instructions (SSE2 on x86, or one-byte lanes), and included
-// by neighbourhood_avx2.cpp to be built again for AVX2. Its entry points
-// are that path's (lane_path.h); lane_path.cpp picks the path that runs.
+// The neighbourhood pass of the paths that walk rows: built for the
+// build's own instructions (SSE2 on x86, or one-byte lanes). The AVX paths
+// run the wavefront (wave_pass.cpp). Its entry points are that path's
+// (lane_path.h); lane_path.cpp picks the path that runs.
 #include <cstdint>
 #include <cstdio>
 
@@ -18,8 +18,6 @@
 #include "lanes.h"
 #include "truncated_mean.h"
 #include "crisp_gate.h"
-#if !defined(FAST_LANES_AVX2)
-// The row walk: the SSE2 and one-byte paths.
 #include "row_buffers.h"
 #include "columns.h"
 #include "settled.h"
@@ -31,17 +29,6 @@
 #include "mode3_crisp_blend.h"
 #include "lane_walk.h"
 #include "pass.h"
-#else
-// The wavefront: the AVX paths.
-#include "wave_band.h"
-#include "wave_columns.h"
-#include "wave_words.h"
-#include "wave_sums.h"
-#include "wave_median.h"
-#include "wave_blend.h"
-#include "wave_crisp.h"
-#include "wave_pass.h"
-#endif
 
 namespace fast_paths {
 namespace FAST_LANES_PATH {
@@ -54,29 +41,17 @@ void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettin
         for (int row = 2; row <= size.height - 3; ++row) printProgressLines(console, row, size.height, 1);
         return;
     }
-#if defined(FAST_LANES_AVX2)
-    runWavePass(image, size, medianReplacementWaveFor(first_replacing), console);
-#else
     runPass(image, size, MedianReplacement{first_replacing}, console);
-#endif
 }
 
 void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
     fast_tables::makeBlendTable();
-#if defined(FAST_LANES_AVX2)
-    runWavePass(image, size, originalBlendWaveFor(firstUnflatSquaredSum()), console);
-#else
     runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
-#endif
 }
 
 void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
-#if defined(FAST_LANES_AVX2)
-    runWavePass(image, size, crispBlendWaveFor(settings), console);
-#else
     fast_tables::makeCrispRatios();
     runPass(image, size, crispBlendFor(settings), console);
-#endif
 }
 
 }  // namespace FAST_LANES_PATH

@@ -6,11 +6,11 @@
 // this row's results. Everything the visit needs from the other 23, its
 // settled values (their 11th, 12th and 13th smallest, their sum and sum of
 // squares), is found for the whole row at once; a walk along the row then
-// adds the two rewritten values and lets the mode decide. On the AVX paths
-// modes 2 and 3 instead take 32 rows at once, one in each byte lane, each
-// three pixels behind the row above, so that every row's visit at a step
-// has its window ready (wave_band.h). The pass's parts are the headers
-// beside this one; docs/design.md lists them.
+// adds the two rewritten values and lets the mode decide. The AVX paths
+// instead take 32 rows at once, one in each byte lane, each three pixels
+// behind the row above, so that every row's visit at a step has its window
+// ready (wave_band.h). The pass's parts are the headers beside this one;
+// docs/design.md lists them.
 #pragma once
 
 #include <cstdint>
