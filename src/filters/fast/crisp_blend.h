@@ -30,15 +30,16 @@ struct CrispBlend {
     // root needs): the product with the rounded inverse, its exact
     // remainder, and one correction; the tests check it is the division's
     // for every squared deviation sum. The last step is a multiplication by
-    // its exact inverse. Without them, mode_tables.h's table. (A template,
-    // so that a lane type without fused operations need not name them.)
-    template <bool FUSED = FUSED_MULTIPLY_ADD>
-    static FAST_LANES_INLINE Doubles ratiosOf(const Dwords& squares, int g) {
-        if constexpr (FUSED) {
-            const Doubles x = toDoubles(squares, g);
-            const Doubles inverse = everyDouble(1.0 / 25.0);
-            const Doubles product = x * inverse;
-            const Doubles quotient = fusedPlusProduct(fusedLessProduct(product, everyDouble(25.0), x), inverse, product);
+    // its exact inverse. Without them, mode_tables.h's table. (A template
+    // over the double type, so that the fused names are looked up only
+    // where they are used.)
+    template <class D = Doubles>
+    static FAST_LANES_INLINE D ratiosOf(const Dwords& squares, int g) {
+        if constexpr (FUSED_MULTIPLY_ADD) {
+            const D x = toDoubles(squares, g);
+            const D inverse = everyDouble(1.0 / 25.0);
+            const D product = x * inverse;
+            const D quotient = fusedPlusProduct(fusedLessProduct(product, everyDouble(25.0), x), inverse, product);
             return squareRoot(quotient) * everyDouble(1.0 / 128.0);
         } else {
             return doublesAt(fast_tables::crisp_ratio_by_squares, squares, g);

@@ -14,7 +14,7 @@ using NeighbourhoodForm = void (*)(std::uint8_t* image, PictureSize size, const 
                                    std::FILE* console);
 
 struct LanePath {
-    const char* name;      // "AVX-512", "AVX2", "SSE2" or "one-byte", as the benchmark and the tests print it
+    const char* name;      // "AVX-512", "AVX2", "SSE2", "SSE2-rows" or "one-byte", as the benchmark and the tests print it
     bool (*runs_here)();   // whether this processor has the path's instructions
     NeighbourhoodForm median_replacement;  // mode 1
     NeighbourhoodForm original_blend;      // mode 2
@@ -33,14 +33,19 @@ const LanePath& chosenLanePath();
 // their figures.
 const char* fastLanePathName();
 
-// Each path's entry points; neighbourhood.cpp defines those of the path it
-// is built for.
+// Each path's entry points: wave_pass.cpp defines those of the wavefront
+// paths, neighbourhood.cpp those of the row walk (sse2_rows, one_byte).
 namespace fast_paths {
 namespace one_byte {
 void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
 void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
 void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
 }  // namespace one_byte
+namespace sse2_rows {
+void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+}  // namespace sse2_rows
 namespace sse2 {
 void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
 void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);

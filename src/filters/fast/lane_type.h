@@ -1,5 +1,6 @@
 // The lane type the wavefront is built with, picked by the instructions
-// the file is compiled for: 32 byte lanes for AVX2 (and AVX-512).
+// the file is compiled for: 32 byte lanes for AVX2 (and AVX-512), 16 for
+// SSE2.
 // wave_pass.cpp is compiled once per lane path, each time with its own
 // flags.
 //
@@ -21,6 +22,9 @@
 #define FAST_LANES_PATH avx2
 #endif
 #include "lanes_avx2.h"
+#elif defined(__SSE2__) && !defined(DENOISE_SCALAR_LANES)
+#define FAST_LANES_PATH sse2
+#include "lanes_sse2.h"
 #else
-#error "the wavefront is built for the AVX2 and AVX-512 paths (-mavx2 -mfma)"
+#error "the wavefront needs SSE2 at least; the one-byte build walks rows"
 #endif

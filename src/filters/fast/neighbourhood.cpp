@@ -1,6 +1,6 @@
-// The neighbourhood pass of the paths that walk rows: built for the
-// build's own instructions (SSE2 on x86, or one-byte lanes). The AVX paths
-// run the wavefront (wave_pass.cpp). Its entry points are that path's
+// The neighbourhood pass that walks rows: built for the build's own
+// instructions (SSE2 on x86, or one-byte lanes). The other paths run the
+// wavefront (wave_pass.cpp). Its entry points are that path's
 // (lane_path.h); lane_path.cpp picks the path that runs.
 #include <cstdint>
 #include <cstdio>
@@ -30,8 +30,16 @@
 #include "lane_walk.h"
 #include "pass.h"
 
+// The SSE2 path runs the wavefront (wave_pass.cpp); its row walk is kept
+// beside it, as a path of its own, while the two are measured.
+#if defined(FAST_LANES_SSE2)
+#define FAST_ROW_WALK_PATH sse2_rows
+#else
+#define FAST_ROW_WALK_PATH one_byte
+#endif
+
 namespace fast_paths {
-namespace FAST_LANES_PATH {
+namespace FAST_ROW_WALK_PATH {
 
 void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
     const int first_replacing = firstReplacingSquaredSum(settings.removal_coefficient);
@@ -54,5 +62,5 @@ void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSetting
     runPass(image, size, crispBlendFor(settings), console);
 }
 
-}  // namespace FAST_LANES_PATH
+}  // namespace FAST_ROW_WALK_PATH
 }  // namespace fast_paths

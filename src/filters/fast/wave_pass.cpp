@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 
+// The one-byte build has no wavefront yet: it walks rows (neighbourhood.cpp).
+#if defined(__SSE2__) && !defined(DENOISE_SCALAR_LANES)
+
 #include "../../image/image_store.h"
 #include "../progress.h"
 #include "crisp_blend.h"
@@ -43,3 +46,5 @@ void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSetting
 
 }  // namespace FAST_LANES_PATH
 }  // namespace fast_paths
+
+#endif
