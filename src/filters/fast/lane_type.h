@@ -1,6 +1,7 @@
 // The lane type the wavefront is built with, picked by the instructions
 // the file is compiled for: 32 byte lanes for AVX2 (and AVX-512), 16 for
-// SSE2.
+// SSE2, one byte anywhere else. DENOISE_SCALAR_LANES builds the one-byte
+// form alone, to check it on x86 too.
 // wave_pass.cpp is compiled once per lane path, each time with its own
 // flags.
 //
@@ -26,5 +27,6 @@
 #define FAST_LANES_PATH sse2
 #include "lanes_sse2.h"
 #else
-#error "the wavefront needs SSE2 at least; the one-byte build walks rows"
+#define FAST_LANES_PATH one_byte
+#include "lanes_one_byte.h"
 #endif

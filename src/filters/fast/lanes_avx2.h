@@ -30,6 +30,10 @@ using Doubles = __m256d;
 constexpr int DOUBLE_GROUPS = 8;
 // The fused operations work mode 3's quotient out without the divider.
 constexpr bool FUSED_MULTIPLY_ADD = true;
+// Mode 1 runs in the wavefront on these lanes. With 16 lanes or fewer the
+// row walk's mode 1, which walks only to the visits that may replace their
+// value, was faster on small pictures (docs/speed.md), and stays.
+#define FAST_LANES_WAVE_MEDIAN 1
 
 // ---- bytes
 FAST_LANES_INLINE Bytes loadBytes(const std::uint8_t* p) { return {_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p))}; }

@@ -74,11 +74,15 @@ FAST_LANES_INLINE Bytes rowBytes(const Band& band, int lane, int first) {
     if (lane + HALO >= band.rows_held) return zeroBytes();
     const std::uint8_t* row = band.top + std::ptrdiff_t(lane) * ROW_STRIDE;
     if (first >= 0 && first + BLOCK <= ROW_STRIDE) return loadBytes(row + first);
-    std::uint8_t part[BLOCK] = {};
-    const int from = std::max(first, 0);
-    const int to = std::min(first + BLOCK, ROW_STRIDE);
-    if (from < to) std::memcpy(part + (from - first), row + from, std::size_t(to - from));
-    return loadBytes(part);
+    if constexpr (BLOCK == 1) {
+        return zeroBytes();  // a block of one byte is in the row or wholly outside it
+    } else {
+        std::uint8_t part[BLOCK] = {};
+        const int from = std::max(first, 0);
+        const int to = std::min(first + BLOCK, ROW_STRIDE);
+        if (from < to) std::memcpy(part + (from - first), row + from, std::size_t(to - from));
+        return loadBytes(part);
+    }
 }
 
 // Steps [t0, t0 + BLOCK) from the picture, every lane as read, and the next

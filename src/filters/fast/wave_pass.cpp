@@ -1,13 +1,11 @@
-// The neighbourhood pass (modes 1 to 3) of one lane path, as a wavefront:
+// The neighbourhood pass (modes 2 and 3, and mode 1 where the lane type
+// says so) of one lane path, as a wavefront:
 // this file is compiled once per path, each time with the path's own
 // instructions (CMakeLists.txt), and lane_type.h picks the lane type they
 // allow. Its entry points are that path's (lane_path.h); lane_path.cpp
 // picks the path that runs.
 #include <cstdint>
 #include <cstdio>
-
-// The one-byte build has no wavefront yet: it walks rows (neighbourhood.cpp).
-#if defined(__SSE2__) && !defined(DENOISE_SCALAR_LANES)
 
 #include "../../image/image_store.h"
 #include "../progress.h"
@@ -23,6 +21,7 @@
 namespace fast_paths {
 namespace FAST_LANES_PATH {
 
+#if defined(FAST_LANES_WAVE_MEDIAN)
 void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
     const int first_replacing = firstReplacingSquaredSum(settings.removal_coefficient);
     // No window's spread exceeds a coefficient of 50 or more (or one that
@@ -33,6 +32,7 @@ void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettin
     }
     fast_wave::runPass(image, size, fast_wave::medianReplacementFor(first_replacing), console);
 }
+#endif
 
 void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
     fast_tables::makeBlendTable();
@@ -46,5 +46,3 @@ void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSetting
 
 }  // namespace FAST_LANES_PATH
 }  // namespace fast_paths
-
-#endif
