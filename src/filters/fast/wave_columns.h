@@ -90,53 +90,44 @@ FAST_LANES_INLINE Sorted<N> keptColumn(const Bytes* column) {
     return pick<0, 1, N>(column, std::make_index_sequence<N>());
 }
 
-// Value R of the odd-even merge of two ascending lists, from the merges of
-// their even and of their odd places: the first even leads, then each odd
-// is exchanged with the next even, then what is left of either.
-template <std::size_t R, std::size_t E, std::size_t O>
-FAST_LANES_INLINE Bytes mergedAt(const Sorted<E>& evens, const Sorted<O>& odds) {
-    constexpr std::size_t K = O < E - 1 ? O : E - 1;  // the exchanged pairs
-    if constexpr (R == 0) {
-        return evens[0];
-    } else if constexpr (R <= 2 * K) {
-        if constexpr (R % 2 == 1)
-            return minimum(odds[(R - 1) / 2], evens[(R + 1) / 2]);
-        else
-            return maximum(odds[(R - 2) / 2], evens[R / 2]);
-    } else if constexpr (R - 2 * K - 1 < O - K) {
-        return odds[K + (R - 2 * K - 1)];
-    } else {
-        return evens[K + 1 + (R - 2 * K - 1 - (O - K))];
-    }
-}
-
-// Odd-even merge of two ascending lists. Written out whole, so that what a
-// caller never reads is dropped again: merging to pick a few ranks costs
-// only those.
-template <std::size_t M, std::size_t N>
-FAST_LANES_INLINE Sorted<M + N> mergeSorted(const Sorted<M>& a, const Sorted<N>& b);
-
-template <std::size_t E, std::size_t O, std::size_t... R>
-FAST_LANES_INLINE Sorted<sizeof...(R)> mergedFrom(const Sorted<E>& evens, const Sorted<O>& odds,
-                                                  std::index_sequence<R...>) {
-    return {{mergedAt<R, E, O>(evens, odds)...}};
-}
-
+// Odd-even merge of two ascending lists. Written out by the compiler into
+// straight min/max code, and whatever the caller never reads is dropped
+// again, so merging only to pick a few ranks costs only those. The
+// temporaries are left uninitialised (each element is written before it is
+// read): GCC did not always drop their zero fill.
 template <std::size_t M, std::size_t N>
 FAST_LANES_INLINE Sorted<M + N> mergeSorted(const Sorted<M>& a, const Sorted<N>& b) {
+    Sorted<M + N> merged;
     if constexpr (M == 0) {
-        return b;
+        for (std::size_t i = 0; i < N; ++i) merged[i] = b[i];
     } else if constexpr (N == 0) {
-        return a;
+        for (std::size_t i = 0; i < M; ++i) merged[i] = a[i];
     } else if constexpr (M == 1 && N == 1) {
-        return {{minimum(a[0], b[0]), maximum(a[0], b[0])}};
+        merged[0] = minimum(a[0], b[0]);
+        merged[1] = maximum(a[0], b[0]);
     } else {
-        const auto evens = mergeSorted(pick<0, 2, M>(a.data(), std::make_index_sequence<(M + 1) / 2>()),
-                                       pick<0, 2, N>(b.data(), std::make_index_sequence<(N + 1) / 2>()));
-        const auto odds = mergeSorted(pick<1, 2, M>(a.data(), std::make_index_sequence<M / 2>()),
-                                      pick<1, 2, N>(b.data(), std::make_index_sequence<N / 2>()));
-        return mergedFrom(evens, odds, std::make_index_sequence<M + N>());
+        Sorted<(M + 1) / 2> a_even;
+        Sorted<M / 2> a_odd;
+        Sorted<(N + 1) / 2> b_even;
+        Sorted<N / 2> b_odd;
+        for (std::size_t i = 0; i < M; ++i) (i % 2 == 0 ? a_even[i / 2] : a_odd[i / 2]) = a[i];
+        for (std::size_t i = 0; i < N; ++i) (i % 2 == 0 ? b_even[i / 2] : b_odd[i / 2]) = b[i];
+        const auto evens = mergeSorted(a_even, b_even);
+        const auto odds = mergeSorted(a_odd, b_odd);
+        constexpr std::size_t E = (M + 1) / 2 + (N + 1) / 2;
+        constexpr std::size_t O = M / 2 + N / 2;
+        // The first even leads; then each odd is exchanged with the next even.
+        merged[0] = evens[0];
+        std::size_t out = 1;
+        std::size_t k = 0;
+        for (; k < O && k + 1 < E; ++k) {
+            merged[out++] = minimum(odds[k], evens[k + 1]);
+            merged[out++] = maximum(odds[k], evens[k + 1]);
+        }
+        for (std::size_t i = k; i < O; ++i) merged[out++] = odds[i];
+        for (std::size_t i = k + 1; i < E; ++i) merged[out++] = evens[i];
     }
+    return merged;
 }
 
 // The 11th to 13th smallest of step t's 23 settled values. Of the 18 left of
