@@ -41,7 +41,7 @@ constexpr BenchSize PHOTO = {8064, 6048};
 constexpr int PLAIN_NEIGHBOURHOOD_LARGEST = 500;  // about 1 s a run already
 constexpr int PLAIN_SMOOTHING_LARGEST = 1000;
 constexpr int REPETITIONS = 5;
-constexpr int PATHS_SMALLEST = 1000;  // each lane path timed from this width on
+constexpr int PATHS_SMALLEST = 500;  // each lane path timed from this width on
 
 // "2000" for a square, "8064x6048" otherwise.
 std::string sizeName(BenchSize n) {

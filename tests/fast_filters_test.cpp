@@ -287,21 +287,6 @@ TEST(FastFilters, QuotientBy25FromTheInverseIsTheDivisionsForEverySum) {
     }
 }
 
-TEST(FastFilters, CrispBlendInTheWalkIsTheModeStepItself) {
-    // Every median and centre, at spreads from flat to the widest window,
-    // including those that push the blend past either end of the scale.
-    std::vector<double> ratios;
-    for (int squares = 0; squares <= MAX_SQUARED_DEVIATION_SUM; squares += squares < 5000 ? 37 : 9973)
-        ratios.push_back(std::sqrt(squares / 25.0) / 128.0);
-    ratios.push_back(std::sqrt(MAX_SQUARED_DEVIATION_SUM / 25.0) / 128.0);
-    for (double ratio : ratios)
-        for (int median = 0; median < 256; ++median)
-            for (int centre = 0; centre < 256; ++centre)
-                ASSERT_EQ(crispBlendInWalk(median, centre, ratio),
-                          int(crispBlendValue(std::uint8_t(median), std::uint8_t(centre), ratio)))
-                    << "median " << median << ", centre " << centre << ", ratio " << ratio;
-}
-
 namespace {
 
 // A 5 x 5 picture whose one inside visit (every channel alike) sees a window

@@ -37,11 +37,12 @@ const LanePath LANE_PATHS[] = {
     {"AVX2", hasAvx2, fast_paths::avx2::medianReplacement, fast_paths::avx2::originalBlend,
      fast_paths::avx2::crispSmoothBlend},
 #endif
+// Mode 1 walks rows on the narrower paths (neighbourhood.cpp says why).
 #if defined(FAST_LANES_SSE2)
-    {"SSE2", everywhere, fast_paths::sse2::medianReplacement, fast_paths::sse2::originalBlend,
+    {"SSE2", everywhere, fast_paths::sse2_rows::medianReplacement, fast_paths::sse2::originalBlend,
      fast_paths::sse2::crispSmoothBlend},
 #else
-    {"one-byte", everywhere, fast_paths::one_byte::medianReplacement, fast_paths::one_byte::originalBlend,
+    {"one-byte", everywhere, fast_paths::one_byte_rows::medianReplacement, fast_paths::one_byte::originalBlend,
      fast_paths::one_byte::crispSmoothBlend},
 #endif
 };

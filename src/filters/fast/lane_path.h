@@ -33,27 +33,35 @@ const LanePath& chosenLanePath();
 // their figures.
 const char* fastLanePathName();
 
-// Each path's entry points; neighbourhood.cpp defines those of the path it
-// is built for.
+// Each path's entry points: wave_pass.cpp defines the wavefront's (every
+// mode on the AVX paths, modes 2 and 3 on SSE2 and one-byte lanes),
+// neighbourhood.cpp the row walk's mode 1 (sse2_rows, one_byte_rows).
+#define FAST_PATH_ENTRY(name) \
+    void name(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console)
 namespace fast_paths {
-namespace one_byte {
-void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-}  // namespace one_byte
-namespace sse2 {
-void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-}  // namespace sse2
 namespace avx512 {
-void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+FAST_PATH_ENTRY(medianReplacement);
+FAST_PATH_ENTRY(originalBlend);
+FAST_PATH_ENTRY(crispSmoothBlend);
 }  // namespace avx512
 namespace avx2 {
-void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
-void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console);
+FAST_PATH_ENTRY(medianReplacement);
+FAST_PATH_ENTRY(originalBlend);
+FAST_PATH_ENTRY(crispSmoothBlend);
 }  // namespace avx2
+namespace sse2 {
+FAST_PATH_ENTRY(originalBlend);
+FAST_PATH_ENTRY(crispSmoothBlend);
+}  // namespace sse2
+namespace sse2_rows {
+FAST_PATH_ENTRY(medianReplacement);
+}  // namespace sse2_rows
+namespace one_byte {
+FAST_PATH_ENTRY(originalBlend);
+FAST_PATH_ENTRY(crispSmoothBlend);
+}  // namespace one_byte
+namespace one_byte_rows {
+FAST_PATH_ENTRY(medianReplacement);
+}  // namespace one_byte_rows
 }  // namespace fast_paths
+#undef FAST_PATH_ENTRY

@@ -51,45 +51,6 @@ FAST_LANES_INLINE std::array<PixelWindow, sizeof...(ROW)> windowsInBand(RowBuffe
     return {PixelWindow{top_buffers[ROW], top_row + int(ROW) * ROW_STEP, k, chains[ROW]}...};
 }
 
-// The band's rows in pairs: pair p is rows 2p and 2p + 1, or row 2p twice
-// where that is the last row.
-template <int ROWS>
-constexpr int lowerRowOfPair(int pair) {
-    return 2 * pair + 1 < ROWS ? 2 * pair + 1 : 2 * pair;
-}
-
-template <int ROW_STEP, int ROWS, std::size_t... PAIR>
-FAST_LANES_INLINE std::array<PairWindow, sizeof...(PAIR)> pairWindowsInBand(RowBuffers* top_buffers,
-                                                                          const std::uint8_t* top_row, int k,
-                                                                          const PairChains* chains,
-                                                                          std::index_sequence<PAIR...>) {
-    return {PairWindow{top_buffers[2 * PAIR], top_buffers[lowerRowOfPair<ROWS>(int(PAIR))],
-                       top_row + int(2 * PAIR) * ROW_STEP,
-                       top_row + lowerRowOfPair<ROWS>(int(PAIR)) * ROW_STEP, k, chains[PAIR]}...};
-}
-
-// As walkTogetherInLanes, two rows to a register.
-template <int ROW_STEP, int ROWS, class Lanes>
-FAST_LANES_INLINE void walkPairsTogether(const Lanes& lanes, const fast_rows::Segment* segments, int count) {
-    constexpr int PAIRS = (ROWS + 1) / 2;
-    RowBuffers* const top_buffers = &row_buffers[segments[0].slot];
-    std::uint8_t* const top_row = segments[0].row;
-    const int top_first = segments[0].first;
-    PairChains chains[PAIRS];
-    for (int p = 0; p < PAIRS; ++p)
-        chains[p] = pairChainsBefore(segments[2 * p].row, segments[lowerRowOfPair<ROWS>(p)].row, top_first);
-    for (int k = top_first; k < top_first + count; k += CHANNELS_PER_PIXEL) {
-        const auto windows =
-            pairWindowsInBand<ROW_STEP, ROWS>(top_buffers, top_row, k, chains, std::make_index_sequence<PAIRS>{});
-        __m128i results[PAIRS];
-        lanes.template walkPairs<PAIRS>(windows.data(), results);
-#pragma GCC unroll 3
-        for (int p = 0; p < PAIRS; ++p)
-            storePair(top_row + 2 * p * ROW_STEP, top_row + lowerRowOfPair<ROWS>(p) * ROW_STEP, k,
-                      results[p], chains[p]);
-    }
-}
-
 // Segments in step: every row's buffers, bytes and visit then lie a fixed
 // distance from the top row's, so all rows are addressed from one place.
 template <int ROW_STEP, int ROWS, class Lanes>
@@ -114,10 +75,7 @@ FAST_LANES_INLINE void walkRowsTogether(const Lanes& lanes, const fast_rows::Seg
 
 template <int ROW_STEP, int ROWS, class Lanes>
 FAST_LANES_INLINE void walkTogetherInLanes(const Lanes& lanes, const fast_rows::Segment* segments, int count) {
-    if constexpr (Lanes::IN_ROW_PAIRS)
-        walkPairsTogether<ROW_STEP, ROWS>(lanes, segments, count);
-    else
-        walkRowsTogether<ROW_STEP, ROWS>(lanes, segments, count);
+    walkRowsTogether<ROW_STEP, ROWS>(lanes, segments, count);
 }
 
 // The band's rows walked together, however many of them there are.

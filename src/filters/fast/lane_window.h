@@ -1,7 +1,6 @@
 // The fast neighbourhood pass, the lane walk's visit: a pixel's three
-// channels side by side in 16-bit lanes (for modes 2 and 3 a pair of rows'
-// pixels in one register), with each figure of the window worked out where
-// a mode's lane step asks for it. Included by neighbourhood.cpp alone.
+// channels side by side in 16-bit lanes, with each figure of the window
+// worked out where the mode's lane step asks for it. Included by neighbourhood.cpp alone.
 #pragma once
 
 #if !defined(FAST_NEIGHBOURHOOD_PASS)
@@ -107,82 +106,6 @@ FAST_LANES_INLINE void storePixel(std::uint8_t* row, int k, __m128i result, Pixe
     c.near = result;
 }
 
-// Modes 2 and 3 two rows at a time: the upper row's pixel in 16-bit lanes 0
-// to 3, the lower row's in lanes 4 to 7, so that every whole-number step
-// serves both rows. (For an odd row out, both halves are the same row.)
-struct PairChains {
-    __m128i far;  // 16-bit lanes
-    __m128i near;
-};
-
-FAST_LANES_INLINE __m128i pairFourBytesWide(const std::uint8_t* upper, const std::uint8_t* lower) {
-    std::int32_t upper_bytes;
-    std::int32_t lower_bytes;
-    std::memcpy(&upper_bytes, upper, sizeof upper_bytes);
-    std::memcpy(&lower_bytes, lower, sizeof lower_bytes);
-    return _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(upper_bytes), _mm_cvtsi32_si128(lower_bytes)),
-                             _mm_setzero_si128());
-}
-
-FAST_LANES_INLINE PairChains pairChainsBefore(const std::uint8_t* upper, const std::uint8_t* lower, int k) {
-    return PairChains{pairFourBytesWide(upper + k - REACH, lower + k - REACH),
-                      pairFourBytesWide(upper + k - NEAR, lower + k - NEAR)};
-}
-
-// As PixelWindow, for a pair of rows. The squared deviation sums come in
-// two 32-bit registers, the upper row's and the lower row's.
-struct PairWindow {
-    const RowBuffers& upper_buffers;
-    const RowBuffers& lower_buffers;
-    const std::uint8_t* upper_row;
-    const std::uint8_t* lower_row;
-    int k;
-    const PairChains& c;
-
-    FAST_LANES_INLINE __m128i bytesOf(const std::uint8_t* upper, const std::uint8_t* lower) const {
-        return pairFourBytesWide(upper + k, lower + k);
-    }
-    FAST_LANES_INLINE __m128i centre() const { return bytesOf(upper_row, lower_row); }
-    FAST_LANES_INLINE __m128i median() const {
-        return medianInLanes(c.far, c.near, bytesOf(upper_buffers.rank_low, lower_buffers.rank_low),
-                             bytesOf(upper_buffers.rank_mid, lower_buffers.rank_mid),
-                             bytesOf(upper_buffers.rank_high, lower_buffers.rank_high));
-    }
-    FAST_LANES_INLINE __m128i sum() const {
-        const __m128i settled_sum =
-            _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(upper_buffers.settled_sum + k)),
-                               _mm_loadl_epi64(reinterpret_cast<const __m128i*>(lower_buffers.settled_sum + k)));
-        return _mm_add_epi16(_mm_add_epi16(settled_sum, c.far), c.near);
-    }
-    FAST_LANES_INLINE __m128i mean(__m128i sum) const {
-        return _mm_srli_epi16(_mm_mulhi_epu16(sum, _mm_set1_epi16(MEAN_MULTIPLIER)), 1);
-    }
-    // As PixelWindow::deviationSum: sums[0] the upper row's, sums[1] the lower's.
-    FAST_LANES_INLINE void deviationSums(__m128i sum, __m128i mean, __m128i* sums) const {
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i spread = _mm_sub_epi16(_mm_add_epi16(sum, sum), _mm_mullo_epi16(mean, _mm_set1_epi16(25)));
-        const std::uint32_t* settled[2] = {upper_buffers.settled_squares + k, lower_buffers.settled_squares + k};
-        for (int half = 0; half < 2; ++half) {
-            auto interleave = [&](__m128i x, __m128i y) {
-                return half == 0 ? _mm_unpacklo_epi16(x, y) : _mm_unpackhi_epi16(x, y);
-            };
-            const __m128i two_values = interleave(c.far, c.near);
-            const __m128i squares = _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(settled[half])),
-                                                  _mm_madd_epi16(two_values, two_values));
-            sums[half] = _mm_sub_epi32(squares, _mm_madd_epi16(interleave(mean, zero), interleave(spread, zero)));
-        }
-    }
-};
-
-// Writes both rows' new pixels (the same row twice for an odd row out) and
-// moves the pair's chains on.
-FAST_LANES_INLINE void storePair(std::uint8_t* upper, std::uint8_t* lower, int k, __m128i result, PairChains& c) {
-    const __m128i bytes = _mm_packus_epi16(result, result);
-    storeThreeBytes(upper + k, std::uint32_t(_mm_cvtsi128_si32(bytes)));
-    storeThreeBytes(lower + k, std::uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi32(bytes, 1))));
-    c.far = c.near;
-    c.near = result;
-}
 #endif
 
 }  // namespace

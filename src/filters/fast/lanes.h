@@ -1,6 +1,6 @@
-// Byte lanes for the fast filters: thirty-two bytes at a time where the
-// file is built for AVX2 (or AVX-512), sixteen where SSE2 is there, one
-// byte at a time otherwise (and for the ends of a row). All give the same bytes:
+// Byte lanes for the row walk: sixteen bytes at a time where SSE2 is
+// there, one byte at a time otherwise (and for the ends of a row). The AVX
+// paths run the wavefront instead, over lane_type.h's lanes. All give the same bytes:
 // everything done in lanes is exact integer work. Defining
 // DENOISE_SCALAR_LANES builds the one-byte form alone, to check it on x86.
 #pragma once
@@ -8,20 +8,12 @@
 #if defined(__SSE2__) && !defined(DENOISE_SCALAR_LANES)
 #define FAST_LANES_SSE2 1
 #endif
-#if defined(FAST_LANES_SSE2) && defined(__AVX2__)
-#define FAST_LANES_AVX2 1
-#endif
-#if defined(FAST_LANES_AVX2) && defined(__AVX512BW__) && defined(__AVX512VL__)
-#define FAST_LANES_AVX512 1
-#endif
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 
-#if defined(FAST_LANES_AVX2)
-#include <immintrin.h>
-#elif defined(FAST_LANES_SSE2)
+#if defined(FAST_LANES_SSE2)
 #include <emmintrin.h>
 #endif
 
@@ -29,11 +21,7 @@
 // instruction set. Whatever such a file defines with outside linkage goes
 // in a namespace of the path's own, so that the linker can never let an
 // AVX2 or AVX-512 copy of a shared inline function stand in for the SSE2 one.
-#if defined(FAST_LANES_AVX512)
-#define FAST_LANES_PATH avx512
-#elif defined(FAST_LANES_AVX2)
-#define FAST_LANES_PATH avx2
-#elif defined(FAST_LANES_SSE2)
+#if defined(FAST_LANES_SSE2)
 #define FAST_LANES_PATH sse2
 #else
 #define FAST_LANES_PATH one_byte
@@ -82,26 +70,7 @@ FAST_LANES_INLINE Lane16 upper(Lane16 a, Lane16 b) { return Lane16{_mm_max_epu8(
 FAST_LANES_INLINE Lane16 lessOrZero(Lane16 a, Lane16 b) { return Lane16{_mm_subs_epu8(a.value, b.value)}; }
 #endif
 
-#if defined(FAST_LANES_AVX2)
-struct Lane32 {
-    static constexpr int COUNT = 32;
-    __m256i value;
-};
-
-FAST_LANES_INLINE Lane32 loadLanes(const std::uint8_t* source, Lane32) {
-    return Lane32{_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source))};
-}
-FAST_LANES_INLINE void storeLanes(std::uint8_t* target, Lane32 lanes) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), lanes.value);
-}
-FAST_LANES_INLINE Lane32 lower(Lane32 a, Lane32 b) { return Lane32{_mm256_min_epu8(a.value, b.value)}; }
-FAST_LANES_INLINE Lane32 upper(Lane32 a, Lane32 b) { return Lane32{_mm256_max_epu8(a.value, b.value)}; }
-FAST_LANES_INLINE Lane32 lessOrZero(Lane32 a, Lane32 b) { return Lane32{_mm256_subs_epu8(a.value, b.value)}; }
-#endif
-
-// The widest lanes the row walk prepares a row in. The AVX paths take the
-// wavefront instead (wave_band.h), with 32-byte lanes in both: Zen 4 runs a
-// 64-byte operation as two 32-byte ones.
+// The widest lanes the row walk prepares a row in.
 #if defined(FAST_LANES_SSE2)
 using WideLanes = Lane16;
 #else
@@ -124,7 +93,7 @@ FAST_LANES_INLINE void exchange(V& a, V& b) {
 // compiler into straight min/max code, and whatever the caller never reads
 // is dropped again, so merging only to pick a few ranks costs only those.
 // The temporaries are left uninitialised (each element is written before
-// it is read): with 32-byte lanes GCC did not drop their zero fill.
+// it is read): GCC did not always drop their zero fill.
 template <class V, std::size_t M, std::size_t N>
 FAST_LANES_INLINE std::array<V, M + N> mergeSorted(const std::array<V, M>& a, const std::array<V, N>& b) {
     std::array<V, M + N> merged;

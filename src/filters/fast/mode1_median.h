@@ -19,9 +19,9 @@
 
 namespace {
 
-// Mode 1 and mode 2's flat test are branches: in most pictures they go the
-// same way for long stretches, and a predicted branch lets the next visit
-// start before this one is decided.
+// Mode 1 is a branch: in most pictures it goes the same way for long
+// stretches, and a predicted branch lets the next visit start before this
+// one is decided.
 struct MedianReplacement {
     // Long chunks: most visits are settled a chunk at once, and the cost of
     // moving on to the next chunk (columns carried over, the last lane step
@@ -64,7 +64,6 @@ struct MedianReplacement {
 constexpr int CHANNELS_IN_MASK[8] = {0, 1, 1, 2, 1, 2, 2, 3};
 
 struct MedianReplacementLanes {
-    static constexpr bool IN_ROW_PAIRS = false;
     __m128i last_keeping;  // 32-bit lanes: the largest sum that keeps the value
 
     FAST_LANES_INLINE __m128i operator()(const PixelWindow& w) const {

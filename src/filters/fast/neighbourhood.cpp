@@ -1,25 +1,23 @@
-// The neighbourhood pass of one lane path: built as it stands for the
-// build's own instructions (SSE2 on x86, or one-byte lanes), and included
-// by neighbourhood_avx2.cpp to be built again for AVX2. Its entry points
-// are that path's (lane_path.h); lane_path.cpp picks the path that runs.
+// Mode 1 (median replacement) on the SSE2 and one-byte paths, as a row
+// walk: built for the build's own instructions (SSE2 on x86, or one-byte
+// lanes). Every other path and mode runs the wavefront (wave_pass.cpp);
+// here the row walk's candidates, the visits that may replace their value,
+// let most of a row go unwalked, which 16 lanes of wavefront did not beat
+// on small pictures (docs/speed.md). lane_path.cpp picks the path that runs.
 #include <cstdint>
 #include <cstdio>
 
 #include "../../image/image_store.h"
 #include "../progress.h"
 #include "lane_path.h"
-#include "mode_tables.h"
 #include "neighbourhood.h"
-// The pass's parts, each built on those above it. They are headers of this
+// The walk's parts, each built on those above it. They are headers of this
 // file alone (they say so if included anywhere else) so that the pass stays
 // one translation unit: the compiler then writes the same machine code as
 // for the pass in one file.
 #define FAST_NEIGHBOURHOOD_PASS
 #include "lanes.h"
 #include "truncated_mean.h"
-#include "crisp_gate.h"
-#if !defined(FAST_LANES_AVX2)
-// The row walk: the SSE2 and one-byte paths.
 #include "row_buffers.h"
 #include "columns.h"
 #include "settled.h"
@@ -27,24 +25,17 @@
 #include "lane_window.h"
 #include "mode1_candidates.h"
 #include "mode1_median.h"
-#include "mode2_original_blend.h"
-#include "mode3_crisp_blend.h"
 #include "lane_walk.h"
 #include "pass.h"
+
+#if defined(FAST_LANES_SSE2)
+#define FAST_ROW_WALK_PATH sse2_rows
 #else
-// The wavefront: the AVX paths.
-#include "wave_band.h"
-#include "wave_columns.h"
-#include "wave_words.h"
-#include "wave_sums.h"
-#include "wave_median.h"
-#include "wave_blend.h"
-#include "wave_crisp.h"
-#include "wave_pass.h"
+#define FAST_ROW_WALK_PATH one_byte_rows
 #endif
 
 namespace fast_paths {
-namespace FAST_LANES_PATH {
+namespace FAST_ROW_WALK_PATH {
 
 void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
     const int first_replacing = firstReplacingSquaredSum(settings.removal_coefficient);
@@ -54,30 +45,8 @@ void medianReplacement(std::uint8_t* image, PictureSize size, const FilterSettin
         for (int row = 2; row <= size.height - 3; ++row) printProgressLines(console, row, size.height, 1);
         return;
     }
-#if defined(FAST_LANES_AVX2)
-    runWavePass(image, size, medianReplacementWaveFor(first_replacing), console);
-#else
     runPass(image, size, MedianReplacement{first_replacing}, console);
-#endif
 }
 
-void originalBlend(std::uint8_t* image, PictureSize size, const FilterSettings&, std::FILE* console) {
-    fast_tables::makeBlendTable();
-#if defined(FAST_LANES_AVX2)
-    runWavePass(image, size, originalBlendWaveFor(firstUnflatSquaredSum()), console);
-#else
-    runPass(image, size, OriginalBlend{firstUnflatSquaredSum()}, console);
-#endif
-}
-
-void crispSmoothBlend(std::uint8_t* image, PictureSize size, const FilterSettings& settings, std::FILE* console) {
-#if defined(FAST_LANES_AVX2)
-    runWavePass(image, size, crispBlendWaveFor(settings), console);
-#else
-    fast_tables::makeCrispRatios();
-    runPass(image, size, crispBlendFor(settings), console);
-#endif
-}
-
-}  // namespace FAST_LANES_PATH
+}  // namespace FAST_ROW_WALK_PATH
 }  // namespace fast_paths

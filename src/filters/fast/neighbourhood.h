@@ -3,14 +3,13 @@
 // gathering and sorting 25 values for every visit.
 //
 // Of a visit's 25 values only the two to its left in its own row depend on
-// this row's results. Everything the visit needs from the other 23, its
-// settled values (their 11th, 12th and 13th smallest, their sum and sum of
-// squares), is found for the whole row at once; a walk along the row then
-// adds the two rewritten values and lets the mode decide. On the AVX paths
-// modes 2 and 3 instead take 32 rows at once, one in each byte lane, each
-// three pixels behind the row above, so that every row's visit at a step
-// has its window ready (wave_band.h). The pass's parts are the headers
-// beside this one; docs/design.md lists them.
+// this row's results, so a band of rows is taken at once, one in each byte
+// lane, each three pixels behind the row above: every row's visit at a step
+// then has its window ready (wave_band.h). Mode 1 on the SSE2 and one-byte
+// paths walks rows instead: everything a visit needs from the other 23 of
+// its values is found for a stretch of the row at once, and the walk then
+// goes only to the visits that may replace their value (mode1_median.h).
+// docs/design.md lists the parts.
 #pragma once
 
 #include <cstdint>
@@ -40,18 +39,3 @@ double spreadPercentOf(int squared_deviation_sum);
 // MAX_SQUARED_DEVIATION_SUM + 1 when none is.
 int firstReplacingSquaredSum(double removal_coefficient);
 int firstUnflatSquaredSum();
-
-// crispBlendValue's double operations in its very order, written here so
-// that the walk can have them inline (the tests hold the two together).
-// Each file keeps its own copy (static): one compiled for AVX2 must never
-// be the copy the linker keeps for everyone.
-static inline int crispBlendInWalk(int median, int centre_value, double spread_ratio) {
-    double a = double(centre_value) * spread_ratio;
-    a = a * 3.0;
-    double b = spread_ratio * 3.0;
-    b = 1.0 - b;
-    b = b * double(median);
-    const double value = a + b;
-    const int whole = int(value);
-    return whole < 0 ? 0 : whole > 255 ? 255 : whole;
-}

@@ -62,15 +62,10 @@ struct RowBuffers {
     std::uint8_t rank_high[BUFFER_BYTES];
     std::uint16_t settled_sum[BUFFER_BYTES];
     std::uint32_t settled_squares[BUFFER_BYTES];
-    // Mode 2: set where the 23 values alone already spread too far for the
-    // window to be flat, whatever the two rewritten ones turn out to be.
-    std::uint8_t surely_unflat[BUFFER_BYTES];
     // Mode 1 seldom needs a median: ranks are found as first asked for,
     // a lane width of visits at a time, within the visits last prepared.
     std::uint8_t ranked[BUFFER_BYTES];
     int prepared_end;
-    // Mode 2: whether the last stretch prepared needed the window sums.
-    bool sums_wanted;
     // Mode 1: the visits of the chunk last prepared (bit i: local index
     // CHUNK_MARGIN + i) whose median would replace the value, taking the row
     // as it stood then, and how many there are.

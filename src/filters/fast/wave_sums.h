@@ -1,82 +1,79 @@
-// The fast neighbourhood pass on the AVX paths, the window's sums in the
-// wavefront (modes 1 and 3): each column's sum and sum of squares kept as
-// it enters, and from five of them and the chain's two values every row's
-// window sum, truncated mean and squared deviation sum at once. Included by
-// neighbourhood.cpp alone.
+// The window's sums in the wavefront (modes 1 and 3): each column's sum and
+// sum of squares kept as it enters, and from the five of a window and the
+// chain's two values every row's window sum, truncated mean and squared
+// deviation sum at once, in whole numbers.
 #pragma once
 
-#if !defined(FAST_NEIGHBOURHOOD_PASS)
-#error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
-#endif
-
-#if defined(FAST_LANES_AVX2)
-
+#include "../neighbourhood.h"
+#include "lane_type.h"
 #include "wave_columns.h"
-#include "wave_words.h"
 
-namespace {
+namespace fast_wave {
+inline namespace FAST_LANES_PATH {
 
-// The window's sum and sum of squares from its parts.
-struct WaveSums {
-    WaveWords sum;
-    WaveDwords squares;
+// sum / 25 for every sum of 25 bytes: 5243 / 2^17 exceeds 1/25 by less
+// than 1 / (25 * 6375).
+constexpr int MEAN_MULTIPLIER = 5243;
+constexpr bool meanByMultiplyHolds() {
+    for (int sum = 0; sum <= 25 * 255; ++sum)
+        if (((sum * MEAN_MULTIPLIER) >> 17) != sum / WINDOW_SIZE) return false;
+    return true;
+}
+static_assert(meanByMultiplyHolds(), "the mean by multiplication must be the truncated mean");
+
+FAST_LANES_INLINE Words meanOf(Words sum) { return shiftedRight<1>(mulHigh(sum, everyWord(MEAN_MULTIPLIER))); }
+
+// The squared deviation sum about the mean m is squares - m * (2 sum - 25 m):
+// the square of each deviation, added up, less what the mean takes off.
+FAST_LANES_INLINE Words crossTermOf(Words sum, Words mean) { return sum + sum - mulLow(mean, everyWord(WINDOW_SIZE)); }
+
+struct Sums {
+    Words sum;
+    Dwords squares;
 };
 
-FAST_LANES_INLINE WaveSums sumsOf(WaveWords a, WaveWords b) { return {add(a, b), pairSquaresOf(a, b)}; }
-FAST_LANES_INLINE WaveSums add(const WaveSums& a, const WaveSums& b) {
-    return {add(a.sum, b.sum), add(a.squares, b.squares)};
+
+// A column's sums while it crosses the windows: without its own row's
+// value (left of the visit, where far and near take its place) and with it
+// as read.
+struct ColumnSums {
+    Sums four;
+    Sums five;
+};
+inline ColumnSums column_sums[COLUMNS_HELD];
+
+FAST_LANES_INLINE void keepColumnSums(int u, const Column& c) {
+    const Words w0 = widen(c.four[0]), w1 = widen(c.four[1]), w2 = widen(c.four[2]), w3 = widen(c.four[3]);
+    const Words centre = widen(c.centre), zero = everyWord(0);
+    ColumnSums& kept = column_sums[columnSlot(u)];
+    kept.four.sum = (w0 + w1) + (w2 + w3);
+    kept.four.squares = pairProducts(w0, w0, w1, w1) + pairProducts(w2, w2, w3, w3);
+    kept.five.sum = kept.four.sum + centre;
+    kept.five.squares = kept.four.squares + pairProducts(centre, centre, zero, zero);
 }
 
-// The mean, then the squared deviation sum: squares - mean * reach.
-struct WaveSpread {
-    WaveWords mean;
-    WaveDwords squared_deviations;
+// Every row's window mean and squared deviation sum.
+struct Spread {
+    Words mean;
+    Dwords squared_deviations;
 };
 
-FAST_LANES_INLINE WaveSpread spreadOf(const WaveSums& s) {
-    const WaveWords mean{meanOf(s.sum.low), meanOf(s.sum.high)};
-    const WaveWords reach{reachOf(s.sum.low, mean.low), reachOf(s.sum.high, mean.high)};
-    const WaveDwords mean32 = dwordsOf(mean);
-    const WaveDwords reach32 = dwordsOf(reach);
-    WaveSpread spread{mean, {}};
-    for (int i = 0; i < 4; ++i)
-        spread.squared_deviations.at[i] =
-            _mm256_sub_epi32(s.squares.at[i], _mm256_madd_epi16(mean32.at[i], reach32.at[i]));
-    return spread;
+FAST_LANES_INLINE Spread spreadOf(const Visit& v) {
+    const ColumnSums& a = column_sums[columnSlot(v.t - 6)];
+    const ColumnSums& b = column_sums[columnSlot(v.t - 3)];
+    const ColumnSums& c = column_sums[columnSlot(v.t)];
+    const ColumnSums& d = column_sums[columnSlot(v.t + 3)];
+    const ColumnSums& e = column_sums[columnSlot(v.t + 6)];
+    const Words far = widen(v.far), near = widen(v.near), zero = everyWord(0);
+    const Words sum = ((a.four.sum + b.four.sum) + (c.five.sum + d.five.sum)) + (e.five.sum + (far + near));
+    const Dwords squares = ((a.four.squares + b.four.squares) + (c.five.squares + d.five.squares)) +
+                           (e.five.squares + pairProducts(far, far, near, near));
+    const Words mean = meanOf(sum);
+    return {mean, squares - pairProducts(mean, crossTermOf(sum, mean), zero, zero)};
 }
 
-// Each column's sums kept while it crosses the windows: without its own
-// row's value (left of the visit, where far and near take its place) and
-// with it as read.
-struct WaveColumnSums {
-    WaveSums four;
-    WaveSums five;
-};
+// 32-bit lane masks as one byte mask.
+FAST_LANES_INLINE Bytes byteMaskOf(const Dwords& mask) { return narrowMask(narrow(mask)); }
 
-WaveColumnSums wave_column_sums[WAVE_RING];
-
-FAST_LANES_INLINE void keepColumnSums(int u, const EnteringColumn& c) {
-    const WaveSums four = add(sumsOf(wordsOf(c.four[0].value), wordsOf(c.four[1].value)),
-                              sumsOf(wordsOf(c.four[2].value), wordsOf(c.four[3].value)));
-    wave_column_sums[waveSlot(u)] = {four, add(four, sumsOf(wordsOf(c.centre), wordsOf(_mm256_setzero_si256())))};
-}
-
-FAST_LANES_INLINE WaveSpread windowSpreadOf(const WaveVisit& v) {
-    const WaveColumnSums& a = wave_column_sums[waveSlot(v.t - 6)];
-    const WaveColumnSums& b = wave_column_sums[waveSlot(v.t - 3)];
-    const WaveColumnSums& c = wave_column_sums[waveSlot(v.t)];
-    const WaveColumnSums& d = wave_column_sums[waveSlot(v.t + 3)];
-    const WaveColumnSums& e = wave_column_sums[waveSlot(v.t + 6)];
-    const WaveSums window =
-        add(add(add(a.four, b.four), add(c.five, d.five)), add(e.five, sumsOf(wordsOf(v.far), wordsOf(v.near))));
-    return spreadOf(window);
-}
-
-// 32-bit lane masks, in the order dwordsOf gives them, as one byte mask.
-FAST_LANES_INLINE Wave byteMaskOf(const WaveDwords& m) {
-    return _mm256_packs_epi16(_mm256_packs_epi32(m.at[0], m.at[1]), _mm256_packs_epi32(m.at[2], m.at[3]));
-}
-
-}  // namespace
-
-#endif
+}  // namespace FAST_LANES_PATH
+}  // namespace fast_wave
