@@ -1,11 +1,6 @@
 // The window's truncated mean, sum / 25, as a multiplication and a shift:
-// what every lane form works the mean out by. Included by neighbourhood.cpp
-// alone.
+// what the row walk and the wavefront both work the mean out by.
 #pragma once
-
-#if !defined(FAST_NEIGHBOURHOOD_PASS)
-#error "a part of the fast neighbourhood pass: included by fast/neighbourhood.cpp alone"
-#endif
 
 #include "../neighbourhood.h"
 

@@ -6,20 +6,11 @@
 
 #include "../neighbourhood.h"
 #include "lane_type.h"
+#include "truncated_mean.h"
 #include "wave_columns.h"
 
 namespace fast_wave {
 inline namespace FAST_LANES_PATH {
-
-// sum / 25 for every sum of 25 bytes: 5243 / 2^17 exceeds 1/25 by less
-// than 1 / (25 * 6375).
-constexpr int MEAN_MULTIPLIER = 5243;
-constexpr bool meanByMultiplyHolds() {
-    for (int sum = 0; sum <= 25 * 255; ++sum)
-        if (((sum * MEAN_MULTIPLIER) >> 17) != sum / WINDOW_SIZE) return false;
-    return true;
-}
-static_assert(meanByMultiplyHolds(), "the mean by multiplication must be the truncated mean");
 
 FAST_LANES_INLINE Words meanOf(Words sum) { return shiftedRight<1>(mulHigh(sum, everyWord(MEAN_MULTIPLIER))); }
 
